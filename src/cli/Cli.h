@@ -1,0 +1,62 @@
+#pragma once
+
+#include <ostream>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace venqor::cli {
+
+// Exit status of venqor-cli.
+enum ExitCode : int {
+    ExitDone = 0,     // the command ran to its end, whatever it found
+    ExitFailed = 1,   // it could not run; the message says why
+    ExitUsage = 2,    // the command line is wrong
+};
+
+// A wrong command line; main() prints the message and the command's usage.
+class UsageError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The streams of one invocation, so that tests can run a command in-process.
+struct Io {
+    std::ostream& out; // the report (UTF-8)
+    std::ostream& err; // the summary and every other message (UTF-8)
+    bool errIsTerminal = false;
+};
+
+// Arguments after the command name, taken one by one.
+class Args {
+public:
+    explicit Args(std::vector<std::string> args)
+        : args_(std::move(args))
+    {
+    }
+    bool empty() const { return pos_ >= args_.size(); }
+    const std::string& peek() const { return args_[pos_]; }
+    std::string take() { return args_[pos_++]; }
+    // The value of an option that needs one; UsageError when it is missing.
+    std::string value(std::string_view option);
+
+private:
+    std::vector<std::string> args_;
+    std::size_t pos_ = 0;
+};
+
+struct Command {
+    std::string_view name;
+    std::string_view summary;
+    std::string_view usage; // full --help text
+    int (*run)(Args& args, Io& io);
+};
+
+// The commands of venqor-cli, in the order --help lists them.
+const std::vector<Command>& Commands();
+
+// Runs venqor-cli with its arguments (without the program name).
+int RunCli(std::vector<std::string> args, Io& io);
+
+} // namespace venqor::cli

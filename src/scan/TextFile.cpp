@@ -1,0 +1,257 @@
+#include "TextFile.h"
+
+#include "Errors.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace venqor {
+
+namespace {
+
+std::string systemError(const std::string& what, const std::string& name)
+{
+    return what + " \"" + name + "\": " + std::strerror(errno);
+}
+
+class FileSource final : public ByteSource {
+public:
+    explicit FileSource(const std::string& path)
+        : path_(path)
+        , fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC))
+    {
+        if (fd_ < 0)
+            throw IoError(systemError("cannot open", path));
+        struct stat st{};
+        if (::fstat(fd_, &st) == 0 && S_ISDIR(st.st_mode)) {
+            ::close(fd_);
+            throw IoError("cannot read \"" + path + "\": it is a directory");
+        }
+        ::posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
+    }
+    ~FileSource() override { ::close(fd_); }
+
+    std::size_t read(char* buffer, std::size_t size) override
+    {
+        for (;;) {
+            const ssize_t n = ::read(fd_, buffer, size);
+            if (n >= 0)
+                return static_cast<std::size_t>(n);
+            if (errno != EINTR)
+                throw IoError(systemError("cannot read", path_));
+        }
+    }
+
+private:
+    std::string path_;
+    int fd_;
+};
+
+class StringSource final : public ByteSource {
+public:
+    explicit StringSource(std::string bytes)
+        : bytes_(std::move(bytes))
+    {
+    }
+    std::size_t read(char* buffer, std::size_t size) override
+    {
+        const std::size_t n = std::min(size, bytes_.size() - pos_);
+        std::memcpy(buffer, bytes_.data() + pos_, n);
+        pos_ += n;
+        return n;
+    }
+
+private:
+    std::string bytes_;
+    std::size_t pos_ = 0;
+};
+
+class FileSink final : public ByteSink {
+public:
+    FileSink(const std::string& path, int flags)
+        : path_(path)
+        , fd_(::open(path.c_str(), flags | O_WRONLY | O_CLOEXEC, 0666))
+    {
+        if (fd_ < 0)
+            throw IoError(systemError("cannot create", path));
+    }
+    ~FileSink() override
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+
+    void write(const char* data, std::size_t size) override
+    {
+        while (size > 0) {
+            const ssize_t n = ::write(fd_, data, size);
+            if (n < 0) {
+                if (errno == EINTR)
+                    continue;
+                throw IoError(systemError("cannot write", path_));
+            }
+            data += n;
+            size -= static_cast<std::size_t>(n);
+        }
+    }
+    void close() override
+    {
+        const int fd = fd_;
+        fd_ = -1;
+        if (::close(fd) != 0)
+            throw IoError(systemError("cannot write", path_));
+    }
+
+private:
+    std::string path_;
+    int fd_;
+};
+
+constexpr std::size_t OutBufferSize = 1 << 16;
+
+} // namespace
+
+std::unique_ptr<ByteSource> OpenFileSource(const std::string& path)
+{
+    return std::make_unique<FileSource>(path);
+}
+
+std::unique_ptr<ByteSource> MemorySource(std::string bytes)
+{
+    return std::make_unique<StringSource>(std::move(bytes));
+}
+
+std::uint64_t FileSize(const std::string& path)
+{
+    struct stat st{};
+    if (::stat(path.c_str(), &st) != 0)
+        throw IoError(systemError("cannot open", path));
+    if (S_ISDIR(st.st_mode))
+        throw IoError("cannot read \"" + path + "\": it is a directory");
+    return static_cast<std::uint64_t>(st.st_size);
+}
+
+InTextFile::InTextFile(const std::string& path)
+    : InTextFile(OpenFileSource(path), path)
+{
+}
+
+InTextFile::InTextFile(std::unique_ptr<ByteSource> source, std::string name)
+    : source_(std::move(source))
+    , name_(std::move(name))
+    , buffer_(BlockSize)
+{
+}
+
+bool InTextFile::fill()
+{
+    if (pos_ < end_)
+        return true;
+    if (exhausted_)
+        return false;
+    pos_ = 0;
+    end_ = source_->read(buffer_.data(), buffer_.size());
+    exhausted_ = end_ == 0;
+    return !exhausted_;
+}
+
+void InTextFile::SkipLineEnd()
+{
+    while (!Eof()) {
+        if (ReadByte() == '\r') {
+            if (!Eof() && buffer_[pos_] == '\n')
+                ++pos_;
+            return;
+        }
+    }
+}
+
+OutTextFile::OutTextFile(const std::string& path, Mode mode)
+    : name_(path)
+{
+    if (mode == Mode::ReplaceWhenComplete) {
+        const std::filesystem::path target(path);
+        std::string pattern = (target.parent_path() / ("." + target.filename().string() + ".XXXXXX")).string();
+        const int fd = ::mkstemp(pattern.data());
+        if (fd < 0)
+            throw IoError(systemError("cannot create", path));
+        ::close(fd);
+        tempName_ = pattern;
+        sink_ = std::make_unique<FileSink>(tempName_, O_TRUNC);
+    } else {
+        sink_ = std::make_unique<FileSink>(path, O_CREAT | O_TRUNC);
+    }
+    buffer_.reserve(OutBufferSize);
+}
+
+OutTextFile::OutTextFile(std::unique_ptr<ByteSink> sink, std::string name)
+    : sink_(std::move(sink))
+    , name_(std::move(name))
+{
+    buffer_.reserve(OutBufferSize);
+}
+
+OutTextFile::~OutTextFile()
+{
+    if (committed_)
+        return;
+    try {
+        if (tempName_.empty()) {
+            flush();
+            sink_->close();
+        }
+    } catch (const IoError&) {
+        // An output abandoned after a failure: the failure has been reported already.
+    }
+    if (!tempName_.empty()) {
+        sink_.reset();
+        std::remove(tempName_.c_str());
+    }
+}
+
+void OutTextFile::Write(std::string_view bytes)
+{
+    if (bytes.size() > buffer_.capacity() - buffer_.size()) {
+        flush();
+        if (bytes.size() >= buffer_.capacity()) {
+            sink_->write(bytes.data(), bytes.size());
+            return;
+        }
+    }
+    buffer_.insert(buffer_.end(), bytes.begin(), bytes.end());
+}
+
+void OutTextFile::flush()
+{
+    if (buffer_.empty())
+        return;
+    sink_->write(buffer_.data(), buffer_.size());
+    buffer_.clear();
+}
+
+void OutTextFile::Commit()
+{
+    flush();
+    sink_->close();
+    if (!tempName_.empty()) {
+        // Keep the permissions an earlier file of that name had, else the usual ones.
+        struct stat st{};
+        if (::stat(name_.c_str(), &st) == 0)
+            ::chmod(tempName_.c_str(), st.st_mode & 07777);
+        else {
+            const mode_t mask = ::umask(0);
+            ::umask(mask);
+            ::chmod(tempName_.c_str(), 0666 & ~mask);
+        }
+        if (std::rename(tempName_.c_str(), name_.c_str()) != 0)
+            throw IoError(systemError("cannot replace", name_));
+    }
+    committed_ = true;
+}
+
+} // namespace venqor

@@ -1,0 +1,17 @@
+#include "TableEngine.h"
+
+#include "PgEngine.h"
+#include "SqliteEngine.h"
+
+namespace venqor {
+
+std::unique_ptr<Database> OpenDatabase(const std::string& location)
+{
+    if (location.starts_with("postgresql://") || location.starts_with("postgres://"))
+        return OpenPgDatabase(location);
+    if (location.starts_with("sqlite:"))
+        return OpenSqliteDatabase(location.substr(7), true);
+    return OpenSqliteDatabase(location, false);
+}
+
+} // namespace venqor

@@ -1,0 +1,120 @@
+#pragma once
+
+#include "scan/Dates.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace venqor {
+
+// The table engine: tables and parameterised queries in a database, behind one small
+// interface with implementations for SQLite (the default), PostgreSQL and dBASE files.
+//
+// Texts cross this interface in Windows-1251; the databases hold UTF-8. Every failure is a
+// TableError whose message names the table (or the location) and the cause.
+
+enum class FieldType { Text, Integer, Float, Date };
+
+struct FieldDef {
+    std::string name;
+    FieldType type = FieldType::Text;
+    int size = 0; // width of a text field; ignored for the other types
+};
+
+// Reading the current record of a table or query. Field names are matched without regard
+// to Latin case; resolve a name once with fieldIndex() and read by index on hot paths.
+class RecordReader {
+public:
+    virtual ~RecordReader() = default;
+
+    // Index of a field of the current result, or TableError when there is no such field.
+    virtual int fieldIndex(std::string_view name) const = 0;
+    // Text without trailing blanks; valid until the next lookup or read of this object.
+    virtual std::string_view fieldText(int index) = 0;
+    // An empty (NULL) date reads as the zero date value.
+    virtual Date fieldDate(int index) = 0;
+    virtual std::int64_t fieldInt(int index) = 0;
+
+    std::string_view fieldText(std::string_view name) { return fieldText(fieldIndex(name)); }
+    Date fieldDate(std::string_view name) { return fieldDate(fieldIndex(name)); }
+    std::int64_t fieldInt(std::string_view name) { return fieldInt(fieldIndex(name)); }
+};
+
+// A table object: open/close, index choice and key lookups, definitions and creation,
+// and appending records.
+class Table : public RecordReader {
+public:
+    virtual const std::string& name() const = 0;
+
+    virtual void open() = 0;
+    virtual void close() = 0;
+    virtual bool isOpen() const = 0;
+
+    // "" selects the primary index; otherwise a field list such as "FAM;NAM;OTCH;BIRTH".
+    // TableError when the table has no such index.
+    virtual void setIndexFields(std::string_view fields) = 0;
+    // Lookups in the current index; on true the found record is current.
+    virtual bool findKey(std::int64_t key) = 0;
+    virtual bool findKey(std::string_view fam, std::string_view nam, std::string_view otch, Date birth) = 0;
+
+    // Creates the table from its definitions, replacing an existing table of that name.
+    // primaryKey names the field of a unique primary index, or is empty for none.
+    virtual void create(const std::vector<FieldDef>& fields, std::string_view primaryKey) = 0;
+    virtual int fieldCount() const = 0;
+
+    // A pending record: insert, set its fields, then post (TableError on a refused record,
+    // a duplicate key among them) or cancel. A text that a numeric field cannot take, or
+    // a date text that is no dd.mm.yyyy date, is refused at once by setField.
+    virtual void insert() = 0;
+    virtual void setField(int index, std::string_view text) = 0;
+    virtual void setField(int index, std::int64_t value) = 0;
+    virtual void setField(int index, Date value) = 0;
+    virtual void post() = 0;
+    virtual void cancel() = 0;
+
+    // Index of a field by name, for setField (the table must be open).
+    int fieldIndex(std::string_view name) const override = 0;
+};
+
+// A parameterised statement with named parameters (:NAME), prepared once and re-run with
+// new parameter values; the first row of its result is current after open().
+class Query : public RecordReader {
+public:
+    virtual void setSql(std::string_view sql) = 0;
+    virtual void prepare() = 0;
+    virtual void setParam(std::string_view name, std::int64_t value) = 0;
+    virtual void setParam(std::string_view name, std::string_view text) = 0;
+    virtual void setParam(std::string_view name, Date value) = 0;
+    virtual void open() = 0;
+    virtual void close() = 0;
+    virtual bool isOpen() const = 0;
+    // True when there is no current row (right after open(): the result is empty).
+    virtual bool eof() const = 0;
+};
+
+// A database location: a directory of NAME.DB SQLite files (and NAME.dbf dBASE files),
+// "sqlite:PATH" naming one SQLite file, or a "postgresql://..." connection URI.
+class Database {
+public:
+    virtual ~Database() = default;
+    virtual const std::string& location() const = 0;
+
+    // A table object for a name; a name ending in .dbf (any case) is a dBASE file.
+    virtual std::unique_ptr<Table> table(const std::string& name) = 0;
+    virtual std::unique_ptr<Query> query() = 0;
+
+    // A read transaction around a whole run's lookups (one lock, one snapshot).
+    virtual void beginRead() = 0;
+    // One write transaction around a run's inserts, with a savepoint per record so that a
+    // refused record is dropped alone (Table::post runs under its own savepoint).
+    virtual void beginWrite() = 0;
+    virtual void commit() = 0;
+};
+
+// Opens a location; TableError when it names nothing usable.
+std::unique_ptr<Database> OpenDatabase(const std::string& location);
+
+} // namespace venqor

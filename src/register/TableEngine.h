@@ -105,6 +105,8 @@ public:
     // A table object for a name; a name ending in .dbf (any case) is a dBASE file.
     virtual std::unique_ptr<Table> table(const std::string& name) = 0;
     virtual std::unique_ptr<Query> query() = 0;
+    // Runs statements without parameters or result (schema changes, imports, test set-up).
+    virtual void execute(std::string_view sql) = 0;
 
     // A read transaction around a whole run's lookups (one lock, one snapshot).
     virtual void beginRead() = 0;

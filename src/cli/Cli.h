@@ -26,6 +26,7 @@ struct Io {
     std::ostream& out; // the report (UTF-8)
     std::ostream& err; // the summary and every other message (UTF-8)
     bool errIsTerminal = false;
+    bool outIsTerminal = false;
 };
 
 // Arguments after the command name, taken one by one.

@@ -1,0 +1,63 @@
+#pragma once
+
+#include "scan/FldLists.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace venqor {
+
+// What the main window holds, without widgets: the values of its controls, the state that
+// outlives a command, and the run flag. The desktop window copies its controls in here
+// before a command; the command line fills it from venqor.ini and its arguments.
+// Texts are Windows-1251.
+struct TMainState {
+    // Controls (their names in the window in the comments).
+    std::string dataFile;          // FilenameEdit1
+    std::string registerLocation;  // dedtNUMS: directory with NUMS, or a database location
+    std::string format;            // cbxFrmtList
+    std::string schema;            // cbxSchList
+    std::string tableName;         // edtTblName
+    std::string copyCondition;     // cbxCopyCond
+    std::string copyMatchKind;     // cbxCopyValue
+    std::string recordType;        // edtCopyValue: record marker, selection text
+    bool foundOnly = false;        // chkFoundOnly
+    bool noStatusErrors = false;   // chkNoStatErrors
+    bool noBirthErrors = false;    // chkNoBirthErrors
+    bool byQuery = false;          // chkByQuery
+    bool collectNotFound = false;  // chkAnkList
+    std::string formatLabel;       // lblFmt
+    std::string recordCountLabel;  // lblRecCount
+
+    // The window's own fields.
+    TFieldList Fields{};
+    std::int32_t RecordCount = 0;
+    std::int32_t ErrorCount = 0;
+    std::string SchemaName;
+    std::string CopyValue;
+    std::string Sql1Text;
+    std::string Sql2Text;
+    std::uint8_t CopyMatch = 0;
+    std::uint8_t CopyMode = 0;
+    bool CollectNotFound = false;
+    bool UseQuery = false;
+
+    // Where venqor.ini, the schema files and ANKT.DB live.
+    std::string ProgramDir;
+
+    // Set while a command runs: the line buffer and the tokenizer serve one run at a time.
+    bool Running = false;
+};
+
+// The window as designed, before the settings file is read.
+TMainState DefaultMainState(std::string programDir);
+
+// The directory of the running program, or the one VENQOR_HOME names (as the system
+// spells it).
+std::string ProgramDir();
+
+// File names are held in Windows-1251 like every text; the system spells them in UTF-8.
+std::string NativePath(std::string_view path);
+
+} // namespace venqor

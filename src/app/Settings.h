@@ -1,0 +1,20 @@
+#pragma once
+
+#include "MainState.h"
+
+#include <string>
+
+namespace venqor {
+
+// venqor.ini in ProgramDir, section "Init": NUMS, LgotName, SQL1, SQL2, Query.
+// Windows-1251 bytes are kept as they are.
+std::string SettingsPath(const TMainState& state);
+
+// Reads the five keys into the state; a missing file, section or key gives its default.
+void ReadSettings(TMainState& state);
+
+// Writes the five keys from the state (the SQL texts unchanged, Query as "1" or "0"),
+// keeping whatever else the file holds. Throws IoError when the file cannot be written.
+void WriteSettings(const TMainState& state);
+
+} // namespace venqor

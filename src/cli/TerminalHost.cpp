@@ -1,0 +1,88 @@
+#include "TerminalHost.h"
+
+#include "ProgressBar.h"
+
+#include "report/ReportText.h"
+#include "scan/CodePage.h"
+
+namespace venqor::cli {
+
+TerminalHost::TerminalHost(Io& io, Settings settings)
+    : io_(io)
+    , settings_(std::move(settings))
+{
+}
+
+TerminalHost::~TerminalHost() = default;
+
+bool TerminalHost::Ask(std::string_view)
+{
+    return true;
+}
+
+void TerminalHost::Message(std::string_view text)
+{
+    if (progress_)
+        progress_->finish();
+    io_.err << Cp1251ToUtf8(text) << '\n';
+}
+
+std::optional<std::string> TerminalHost::ChooseSaveFile(std::string_view)
+{
+    if (!settings_.outputFile)
+        return std::nullopt;
+    return Utf8ToCp1251(*settings_.outputFile);
+}
+
+void TerminalHost::ShowReport()
+{
+    if (settings_.reportFile)
+        SaveReportText(report_, *settings_.reportFile);
+    if (!settings_.quiet)
+        PrintReport(report_, io_.out, io_.outIsTerminal);
+}
+
+void TerminalHost::ProgressStart(std::uint64_t maximum)
+{
+    progress_ = std::make_unique<ProgressBar>(io_.err, io_.errIsTerminal);
+    progress_->start(maximum);
+}
+
+void TerminalHost::Progress(std::uint64_t position, std::int32_t)
+{
+    if (progress_)
+        progress_->update(position);
+}
+
+void TerminalHost::ProgressEnd()
+{
+    if (progress_)
+        progress_->finish();
+    progress_.reset();
+}
+
+void PrintReport(const ReportDocument& report, std::ostream& out, bool colour)
+{
+    std::string line;
+    for (const ReportLine& l : report.lines()) {
+        line.clear();
+        for (const ReportRun& run : l.runs) {
+            const char* escape = nullptr;
+            if (colour && run.color == ReportColor::Blue)
+                escape = run.bold ? "\x1b[1;34m" : "\x1b[34m";
+            else if (colour && run.color == ReportColor::Red)
+                escape = run.bold ? "\x1b[1;31m" : "\x1b[31m";
+            else if (colour && run.bold)
+                escape = "\x1b[1m";
+            if (escape)
+                line += escape;
+            AppendCp1251AsUtf8(run.text, line);
+            if (escape)
+                line += "\x1b[0m";
+        }
+        line += '\n';
+        out << line;
+    }
+}
+
+} // namespace venqor::cli

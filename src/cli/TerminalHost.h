@@ -1,0 +1,51 @@
+#pragma once
+
+#include "Cli.h"
+
+#include "register/RunHost.h"
+#include "report/ReportDocument.h"
+
+#include <optional>
+#include <string>
+
+namespace venqor::cli {
+
+class ProgressBar;
+
+// The run host of venqor-cli: every question is answered Yes, the save dialog gives the
+// --output file, messages go to standard error and the report to standard output (UTF-8,
+// coloured on a terminal), saved as text with --report.
+class TerminalHost final : public RunHost {
+public:
+    struct Settings {
+        std::optional<std::string> outputFile; // UTF-8
+        std::optional<std::string> reportFile; // UTF-8
+        bool quiet = false;
+    };
+
+    TerminalHost(Io& io, Settings settings);
+    ~TerminalHost() override;
+
+    bool Ask(std::string_view question) override;
+    void Message(std::string_view text) override;
+    std::optional<std::string> ChooseSaveFile(std::string_view proposedName) override;
+    ReportDocument& Report() override { return report_; }
+    void ShowReport() override;
+    void ProgressStart(std::uint64_t maximum) override;
+    void Progress(std::uint64_t position, std::int32_t records) override;
+    void ProgressEnd() override;
+    void ShowRecordCount(std::string_view) override {}
+    TimeOfDay Now() override { return SystemTimeOfDay(); }
+
+private:
+    Io& io_;
+    Settings settings_;
+    ReportDocument report_;
+    std::unique_ptr<ProgressBar> progress_;
+};
+
+// Writes the report as UTF-8 text, one line each; with `colour`, the blue and red runs and
+// bold text carry terminal escape codes.
+void PrintReport(const ReportDocument& report, std::ostream& out, bool colour);
+
+} // namespace venqor::cli

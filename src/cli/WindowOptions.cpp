@@ -1,0 +1,104 @@
+#include "WindowOptions.h"
+
+#include "app/Formats.h"
+#include "app/Settings.h"
+#include "scan/CodePage.h"
+
+#include <algorithm>
+
+namespace venqor::cli {
+
+WindowOptions ParseWindowOptions(Args& args, std::span<const std::string_view> accepted)
+{
+    WindowOptions o;
+    bool haveFile = false;
+    const auto accepts = [&](std::string_view option) {
+        return std::find(accepted.begin(), accepted.end(), option) != accepted.end();
+    };
+    struct Valued {
+        std::string_view option;
+        std::optional<std::string> WindowOptions::*target;
+    };
+    static constexpr Valued valued[] = {
+        {"--format", &WindowOptions::format},       {"--schema", &WindowOptions::schema},
+        {"--record-type", &WindowOptions::recordType}, {"--value", &WindowOptions::recordType},
+        {"--register", &WindowOptions::registerLocation}, {"--table", &WindowOptions::tableName},
+        {"--condition", &WindowOptions::condition}, {"--match", &WindowOptions::match},
+        {"--output", &WindowOptions::output},       {"--report", &WindowOptions::report},
+    };
+    struct Flag {
+        std::string_view option;
+        bool WindowOptions::*target;
+    };
+    static constexpr Flag flags[] = {
+        {"--query", &WindowOptions::query},
+        {"--collect-not-found", &WindowOptions::collectNotFound},
+        {"--no-birth-errors", &WindowOptions::noBirthErrors},
+        {"--no-status-errors", &WindowOptions::noStatusErrors},
+        {"--search-only", &WindowOptions::searchOnly},
+        {"--quiet", &WindowOptions::quiet},
+    };
+
+    while (!args.empty()) {
+        const std::string arg = args.take();
+        if (!arg.starts_with("--")) {
+            if (haveFile)
+                throw UsageError("more than one data file given: \"" + arg + "\"");
+            o.dataFile = arg;
+            haveFile = true;
+            continue;
+        }
+        if (!accepts(arg))
+            throw UsageError("unknown option " + arg);
+        bool known = false;
+        for (const Valued& v : valued)
+            if (v.option == arg) {
+                o.*v.target = args.value(arg);
+                known = true;
+            }
+        for (const Flag& f : flags)
+            if (f.option == arg) {
+                o.*f.target = true;
+                known = true;
+            }
+        if (!known)
+            throw UsageError("unknown option " + arg);
+    }
+    if (!haveFile)
+        throw UsageError("no data file given");
+    return o;
+}
+
+TMainState StateFor(const WindowOptions& o)
+{
+    TMainState s = DefaultMainState(Utf8ToCp1251(ProgramDir()));
+    ReadSettings(s);
+    s.byQuery = s.UseQuery;
+
+    s.dataFile = Utf8ToCp1251(o.dataFile);
+    DetectFormat(s);
+    if (o.format) {
+        s.format = Utf8ToCp1251(*o.format);
+        ApplyFormat(s);
+    }
+    if (o.schema)
+        s.schema = Utf8ToCp1251(*o.schema);
+    if (o.tableName)
+        s.tableName = Utf8ToCp1251(*o.tableName);
+    if (o.recordType)
+        s.recordType = Utf8ToCp1251(*o.recordType);
+    if (o.registerLocation)
+        s.registerLocation = Utf8ToCp1251(*o.registerLocation);
+    if (o.condition)
+        s.copyCondition = Utf8ToCp1251(*o.condition);
+    if (o.match)
+        s.copyMatchKind = Utf8ToCp1251(*o.match);
+    s.byQuery = s.byQuery || o.query;
+    s.collectNotFound = o.collectNotFound;
+    s.noBirthErrors = o.noBirthErrors;
+    s.noStatusErrors = o.noStatusErrors;
+    s.foundOnly = o.searchOnly;
+    return s;
+}
+
+} // namespace venqor::cli

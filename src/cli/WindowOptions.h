@@ -1,0 +1,33 @@
+#pragma once
+
+#include "Cli.h"
+
+#include "app/MainState.h"
+
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace venqor::cli {
+
+// The options that stand for controls of the main window, as one command line gives them.
+// Texts are still UTF-8 here.
+struct WindowOptions {
+    std::string dataFile;
+    std::optional<std::string> format, schema, recordType, registerLocation, tableName, condition, match;
+    std::optional<std::string> output, report;
+    bool query = false, collectNotFound = false, noBirthErrors = false, noStatusErrors = false,
+         searchOnly = false, quiet = false;
+};
+
+// Reads DATAFILE and the options a command accepts (`accepted` lists their spellings,
+// e.g. "--register"); UsageError for anything else.
+WindowOptions ParseWindowOptions(Args& args, std::span<const std::string_view> accepted);
+
+// The state the window would hold for these options: design defaults and venqor.ini, then
+// the format detected from the data file's first line, then --format, then --schema,
+// --table and --record-type; the other options set their controls.
+TMainState StateFor(const WindowOptions& options);
+
+} // namespace venqor::cli

@@ -1,0 +1,73 @@
+#include "RunReport.h"
+
+#include "report/ReportDocument.h"
+#include "scan/Cp1251Literal.h"
+
+#include <cstdio>
+
+namespace venqor {
+
+std::string_view RunReport::ColumnHeader()
+{
+    return "N строки Сообщение"_w;
+}
+
+std::string RunReport::numbered(std::string_view format, std::string_view text) const
+{
+    char number[16];
+    const int n = std::snprintf(number, sizeof number, format.data(), linesRead_);
+    std::string line(number, static_cast<std::size_t>(n));
+    line += text;
+    return line;
+}
+
+void RunReport::AppendLine(std::string_view text)
+{
+    document_.AppendLine(text);
+}
+
+void RunReport::AddNoteLine(std::string_view text)
+{
+    if (++noteCount_ == 1) {
+        document_.AppendLine({});
+        document_.AppendLine(ColumnHeader());
+    }
+    document_.AppendLine(numbered("%5d ", text));
+}
+
+void RunReport::AddErrorLine(std::string_view text)
+{
+    ++errorCount_;
+    if (!errorHeaderWritten_) {
+        errorHeaderWritten_ = true;
+        document_.SetBold(true);
+        document_.AppendLine(ColumnHeader());
+        document_.SetBold(false);
+        document_.SetFont(ReportDocument::DefaultFont);
+    }
+    document_.InsertText("\r\n");
+    document_.SetColor(ReportColor::Blue);
+    document_.InsertText(numbered("%5d E: ", text));
+    document_.SetColor(ReportColor::WindowText);
+}
+
+void RunReport::AddMarkedLine(int from, int to, std::string_view text)
+{
+    if (from < 1)
+        from = 1;
+    if (to < from)
+        to = from;
+    const auto piece = [&](int first, int count) {
+        const auto start = static_cast<std::size_t>(first - 1);
+        return start < text.size() ? text.substr(start, static_cast<std::size_t>(count)) : std::string_view{};
+    };
+    document_.InsertText("\r\n");
+    document_.SetColor(ReportColor::WindowText);
+    document_.InsertText(piece(1, from - 1));
+    document_.SetColor(ReportColor::Red);
+    document_.InsertText(piece(from, to - from + 1));
+    document_.SetColor(ReportColor::WindowText);
+    document_.InsertText(piece(to + 1, 99));
+}
+
+} // namespace venqor

@@ -14,9 +14,7 @@ constexpr std::string_view Accepted[] = {
     "--collect-not-found", "--no-birth-errors", "--no-status-errors", "--report", "--quiet",
 };
 
-} // namespace
-
-const std::string_view CheckUsage =
+const std::string_view Usage =
     "Usage: venqor-cli check DATAFILE [options]\n"
     "\n"
     "The name check: every insurance number of DATAFILE is checked for its form and check\n"
@@ -42,12 +40,16 @@ const std::string_view CheckUsage =
     "Exit status: 0 the check ran to its end (whatever it found), 1 it could not run,\n"
     "2 a usage error.\n";
 
-int RunCheck(Args& args, Io& io)
+int run(Args& args, Io& io)
 {
     const WindowOptions options = ParseWindowOptions(args, Accepted);
     TMainState state = StateFor(options);
     TerminalHost host(io, {options.output, options.report, options.quiet});
     return CheckNames(state, host) ? ExitDone : ExitFailed;
 }
+
+} // namespace
+
+const Command CheckCommand = {"check", "the name check of a data file against the register", Usage, run};
 
 } // namespace venqor::cli

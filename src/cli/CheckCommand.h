@@ -4,7 +4,7 @@
 
 namespace venqor::cli {
 
-extern const std::string_view CheckUsage;
-int RunCheck(Args& args, Io& io);
+// venqor-cli check: the name check of a data file against the register.
+extern const Command CheckCommand;
 
 } // namespace venqor::cli

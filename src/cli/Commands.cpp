@@ -1,13 +1,15 @@
 #include "Cli.h"
 
 #include "CheckCommand.h"
+#include "PrintReportCommand.h"
 
 namespace venqor::cli {
 
 const std::vector<Command>& Commands()
 {
     static const std::vector<Command> commands = {
-        {"check", "the name check of a data file against the register", CheckUsage, RunCheck},
+        CheckCommand,
+        PrintReportCommand,
     };
     return commands;
 }

@@ -17,11 +17,15 @@ struct ReportRun {
     ReportColor color = ReportColor::WindowText;
     bool bold = false;
     std::uint16_t font = 0; // index into ReportDocument::fonts()
+
+    bool operator==(const ReportRun&) const = default;
 };
 
 struct ReportLine {
     std::vector<ReportRun> runs;
     std::string text() const; // the runs' texts joined
+
+    bool operator==(const ReportLine&) const = default;
 };
 
 // The report of a command: an ordered list of lines, each made of coloured, bold or plain
@@ -34,14 +38,19 @@ class ReportDocument {
 public:
     ReportDocument();
 
+    // Removes every line and puts the insertion point back to the default attributes
+    // (window-text colour, regular, the default font).
     void Clear();
-    // Appends a whole line after the last one, with the insertion point's attributes.
+    // Appends a whole line after the last one, with the insertion point's attributes. A
+    // "\r\n" inside the text splits it into several lines, as with InsertText.
     void AppendLine(std::string_view text);
     // Inserts text at the end of the last line (a first line is started when there is none).
+    // Runs of equal attributes that meet are merged; empty runs are not kept.
     void InsertText(std::string_view text);
 
     void SetColor(ReportColor color) { color_ = color; }
     void SetBold(bool bold) { bold_ = bold; }
+    // Fonts are kept once each in a small table; lines refer to them by index.
     void SetFont(std::string_view name);
 
     const std::vector<ReportLine>& lines() const { return lines_; }

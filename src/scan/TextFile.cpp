@@ -27,7 +27,7 @@ public:
     {
         if (fd_ < 0)
             throw IoError(systemError("cannot open", path));
-        struct stat st{};
+        struct stat st { };
         if (::fstat(fd_, &st) == 0 && S_ISDIR(st.st_mode)) {
             ::close(fd_);
             throw IoError("cannot read \"" + path + "\": it is a directory");
@@ -71,14 +71,15 @@ private:
     std::size_t pos_ = 0;
 };
 
+// Failures of write() and close() carry only their cause; OutTextFile names the file.
 class FileSink final : public ByteSink {
 public:
-    FileSink(const std::string& path, int flags)
-        : path_(path)
-        , fd_(::open(path.c_str(), flags | O_WRONLY | O_CLOEXEC, 0666))
+    // `name` is the file the user knows, which a temporary `path` stands for.
+    FileSink(const std::string& path, int flags, const std::string& name)
+        : fd_(::open(path.c_str(), flags | O_WRONLY | O_CLOEXEC, 0666))
     {
         if (fd_ < 0)
-            throw IoError(systemError("cannot create", path));
+            throw IoError(systemError("cannot create", name));
     }
     ~FileSink() override
     {
@@ -93,7 +94,7 @@ public:
             if (n < 0) {
                 if (errno == EINTR)
                     continue;
-                throw IoError(systemError("cannot write", path_));
+                throw IoError(std::strerror(errno));
             }
             data += n;
             size -= static_cast<std::size_t>(n);
@@ -101,14 +102,15 @@ public:
     }
     void close() override
     {
+        if (fd_ < 0)
+            return;
         const int fd = fd_;
         fd_ = -1;
         if (::close(fd) != 0)
-            throw IoError(systemError("cannot write", path_));
+            throw IoError(std::strerror(errno));
     }
 
 private:
-    std::string path_;
     int fd_;
 };
 
@@ -128,7 +130,7 @@ std::unique_ptr<ByteSource> MemorySource(std::string bytes)
 
 std::uint64_t FileSize(const std::string& path)
 {
-    struct stat st{};
+    struct stat st { };
     if (::stat(path.c_str(), &st) != 0)
         throw IoError(systemError("cannot open", path));
     if (S_ISDIR(st.st_mode))
@@ -176,15 +178,16 @@ OutTextFile::OutTextFile(const std::string& path, Mode mode)
 {
     if (mode == Mode::ReplaceWhenComplete) {
         const std::filesystem::path target(path);
-        std::string pattern = (target.parent_path() / ("." + target.filename().string() + ".XXXXXX")).string();
+        std::string pattern
+            = (target.parent_path() / ("." + target.filename().string() + ".XXXXXX")).string();
         const int fd = ::mkstemp(pattern.data());
         if (fd < 0)
             throw IoError(systemError("cannot create", path));
         ::close(fd);
         tempName_ = pattern;
-        sink_ = std::make_unique<FileSink>(tempName_, O_TRUNC);
+        sink_ = std::make_unique<FileSink>(tempName_, O_TRUNC, path);
     } else {
-        sink_ = std::make_unique<FileSink>(path, O_CREAT | O_TRUNC);
+        sink_ = std::make_unique<FileSink>(path, O_CREAT | O_TRUNC, path);
     }
     buffer_.reserve(OutBufferSize);
 }
@@ -203,7 +206,7 @@ OutTextFile::~OutTextFile()
     try {
         if (tempName_.empty()) {
             flush();
-            sink_->close();
+            closeSink();
         }
     } catch (const IoError&) {
         // An output abandoned after a failure: the failure has been reported already.
@@ -219,7 +222,7 @@ void OutTextFile::Write(std::string_view bytes)
     if (bytes.size() > buffer_.capacity() - buffer_.size()) {
         flush();
         if (bytes.size() >= buffer_.capacity()) {
-            sink_->write(bytes.data(), bytes.size());
+            writeSink(bytes.data(), bytes.size());
             return;
         }
     }
@@ -230,17 +233,35 @@ void OutTextFile::flush()
 {
     if (buffer_.empty())
         return;
-    sink_->write(buffer_.data(), buffer_.size());
+    writeSink(buffer_.data(), buffer_.size());
     buffer_.clear();
+}
+
+void OutTextFile::writeSink(const char* data, std::size_t size)
+{
+    try {
+        sink_->write(data, size);
+    } catch (const IoError& e) {
+        throw IoError("cannot write \"" + name_ + "\": " + e.what());
+    }
+}
+
+void OutTextFile::closeSink()
+{
+    try {
+        sink_->close();
+    } catch (const IoError& e) {
+        throw IoError("cannot write \"" + name_ + "\": " + e.what());
+    }
 }
 
 void OutTextFile::Commit()
 {
     flush();
-    sink_->close();
+    closeSink();
     if (!tempName_.empty()) {
         // Keep the permissions an earlier file of that name had, else the usual ones.
-        struct stat st{};
+        struct stat st { };
         if (::stat(name_.c_str(), &st) == 0)
             ::chmod(tempName_.c_str(), st.st_mode & 07777);
         else {

@@ -17,7 +17,8 @@ public:
     virtual std::size_t read(char* buffer, std::size_t size) = 0;
 };
 
-// Where the bytes of an output text file go. write() and close() throw IoError.
+// Where the bytes of an output text file go. write() and close() throw IoError with the
+// cause; OutTextFile adds the file's name.
 class ByteSink {
 public:
     virtual ~ByteSink() = default;
@@ -62,7 +63,7 @@ public:
     void SkipLineEnd();
 
     // The bytes read ahead but not yet taken (possibly none: call fill()), and taking them.
-    std::string_view buffered() const { return {buffer_.data() + pos_, end_ - pos_}; }
+    std::string_view buffered() const { return { buffer_.data() + pos_, end_ - pos_ }; }
     void consume(std::size_t count) { pos_ += count; }
     // Reads the next block when every buffered byte has been taken; false at the end.
     bool fill();
@@ -109,6 +110,8 @@ public:
 
 private:
     void flush();
+    void writeSink(const char* data, std::size_t size);
+    void closeSink();
 
     std::unique_ptr<ByteSink> sink_;
     std::string name_;

@@ -1,0 +1,100 @@
+#include "PrintReportCommand.h"
+
+#include "report/PrintToDevice.h"
+#include "report/ReportText.h"
+#include "scan/Errors.h"
+
+#include <filesystem>
+#include <optional>
+
+namespace venqor::cli {
+
+namespace {
+
+constexpr std::string_view Usage
+    = "Usage: venqor-cli print-report REPORT.txt --to DEVICE [--lines N] [--pages FIRST-LAST] "
+      "[--no-form-feed]\n"
+      "\n"
+      "Prints a saved report (Windows-1251 text) the way the report viewer prints it on the\n"
+      "printer port: in code page 866, in pages of N lines, each page after the first headed\n"
+      "by its number, each printed page ended by a form feed.\n"
+      "\n"
+      "  --to DEVICE         the printer device, or a file (created or emptied)\n"
+      "  --lines N           lines per page, headers included (default 62; 0 or less: no pages)\n"
+      "  --pages FIRST-LAST  print only the pages FIRST to LAST (default: all pages)\n"
+      "  --no-form-feed      no form feed after the last page\n";
+
+struct PrintReportArgs {
+    std::string report;
+    std::string device;
+    DevicePrintOptions options;
+};
+
+void parsePages(std::string_view text, DevicePrintOptions& options)
+{
+    // The separator is the first '-' after the first character, which may be a sign.
+    const std::size_t dash = text.empty() ? std::string_view::npos : text.find('-', 1);
+    if (dash == std::string_view::npos)
+        throw UsageError("--pages needs FIRST-LAST, not \"" + std::string(text) + "\"");
+    try {
+        options.SetPages(false, text.substr(0, dash), text.substr(dash + 1));
+    } catch (const ConvertError& e) {
+        throw UsageError("--pages " + std::string(text) + ": " + e.what());
+    }
+    if (options.firstPage > options.lastPage)
+        throw UsageError("--pages " + std::string(text) + ": the first page comes after the last");
+}
+
+PrintReportArgs parseArgs(Args& args)
+{
+    std::optional<std::string> report;
+    std::optional<std::string> device;
+    DevicePrintOptions options;
+    while (!args.empty()) {
+        const std::string arg = args.take();
+        if (arg == "--to") {
+            device = args.value(arg);
+        } else if (arg == "--lines") {
+            const std::string text = args.value(arg);
+            try {
+                options.NlinesMax = DevicePrintOptions::ParseNlinesMax(text);
+            } catch (const ConvertError& e) {
+                throw UsageError("--lines: " + std::string(e.what()));
+            }
+        } else if (arg == "--pages") {
+            parsePages(args.value(arg), options);
+        } else if (arg == "--no-form-feed") {
+            options.formFeed = false;
+        } else if (arg.starts_with("--")) {
+            throw UsageError("unknown option " + arg);
+        } else if (!report) {
+            report = arg;
+        } else {
+            throw UsageError("unexpected argument \"" + arg + "\"");
+        }
+    }
+    if (!report)
+        throw UsageError("the report file is missing");
+    if (!device)
+        throw UsageError("--to DEVICE is missing");
+    return { *report, *device, options };
+}
+
+int runPrintReport(Args& args, Io&)
+{
+    const PrintReportArgs a = parseArgs(args);
+    // Opening the device empties a file of that name: never the report itself.
+    std::error_code ignored;
+    if (std::filesystem::equivalent(a.report, a.device, ignored))
+        throw Error("\"" + a.device + "\" is the report file itself; it would be emptied");
+    const std::vector<std::string> lines = LoadReportText(a.report);
+    PrintToDevice(lines, a.device, a.options);
+    return ExitDone;
+}
+
+} // namespace
+
+const Command PrintReportCommand = { "print-report",
+    "print a saved report on a printer device, paged, in code page 866", Usage, runPrintReport };
+
+} // namespace venqor::cli

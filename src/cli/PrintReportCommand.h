@@ -1,0 +1,11 @@
+#pragma once
+
+#include "Cli.h"
+
+namespace venqor::cli {
+
+// venqor-cli print-report: a saved report printed as the report viewer prints it on the
+// printer port.
+extern const Command PrintReportCommand;
+
+} // namespace venqor::cli

@@ -47,13 +47,12 @@ const SettingKey Keys[] = {
      [](const TMainState& s) { return std::string(s.UseQuery ? "1" : "0"); }},
 };
 
-CSimpleIniA makeIni()
+// Windows-1251 bytes as they are, one value per key, key=value without blanks.
+void configure(CSimpleIniA& ini)
 {
-    CSimpleIniA ini;
     ini.SetUnicode(false);
     ini.SetMultiKey(false);
     ini.SetSpaces(false);
-    return ini;
 }
 
 } // namespace
@@ -65,7 +64,8 @@ std::string SettingsPath(const TMainState& state)
 
 void ReadSettings(TMainState& state)
 {
-    CSimpleIniA ini = makeIni();
+    CSimpleIniA ini;
+    configure(ini);
     const bool loaded = ini.LoadFile(SettingsPath(state).c_str()) == SI_OK;
     for (const SettingKey& k : Keys) {
         const std::string fallback = k.defaultValue(state);
@@ -76,7 +76,8 @@ void ReadSettings(TMainState& state)
 void WriteSettings(const TMainState& state)
 {
     const std::string path = SettingsPath(state);
-    CSimpleIniA ini = makeIni();
+    CSimpleIniA ini;
+    configure(ini);
     ini.LoadFile(path.c_str()); // keep the rest of an existing file
     for (const SettingKey& k : Keys)
         ini.SetValue(Section, k.key, k.write(state).c_str());

@@ -132,8 +132,8 @@ Connection::Connection(const std::string& location)
     if (hasPassword)
         fail("a password in the location is not accepted", "give it in .pgpass or PGPASSWORD");
 
-    const char* keywords[] = {"dbname", "client_encoding", nullptr};
-    const char* values[] = {uri.c_str(), "UTF8", nullptr};
+    const char* keywords[] = { "dbname", "client_encoding", nullptr };
+    const char* values[] = { uri.c_str(), "UTF8", nullptr };
     conn_ = PQconnectdbParams(keywords, values, 1);
     if (!conn_)
         fail("cannot connect", "out of memory");
@@ -144,7 +144,8 @@ Connection::Connection(const std::string& location)
         fail("cannot connect", text);
     }
     // Notices (such as "table does not exist, skipping") would go to standard error.
-    PQsetNoticeProcessor(conn_, [](void*, const char*) { }, nullptr);
+    PQsetNoticeProcessor(
+        conn_, [](void*, const char*) {}, nullptr);
     try {
         // Dates come back as YYYY-MM-DD whatever the server's default style.
         exec("SET DateStyle TO ISO", "session set-up");
@@ -211,8 +212,8 @@ Result Connection::execParams(std::string_view sql, const Values& values, std::s
 {
     const auto pointers = valuePointers(values);
     return check(PQexecParams(conn_, std::string(sql).c_str(), static_cast<int>(values.size()), nullptr,
-                              pointers.data(), nullptr, nullptr, 0),
-                 what);
+                     pointers.data(), nullptr, nullptr, 0),
+        what);
 }
 
 std::string Connection::prepare(std::string_view sql, std::string_view what)
@@ -225,9 +226,9 @@ std::string Connection::prepare(std::string_view sql, std::string_view what)
 Result Connection::execPrepared(const std::string& name, const Values& values, std::string_view what)
 {
     const auto pointers = valuePointers(values);
-    return check(PQexecPrepared(conn_, name.c_str(), static_cast<int>(values.size()), pointers.data(), nullptr,
-                                nullptr, 0),
-                 what);
+    return check(PQexecPrepared(conn_, name.c_str(), static_cast<int>(values.size()), pointers.data(),
+                     nullptr, nullptr, 0),
+        what);
 }
 
 Result Connection::describePrepared(const std::string& name, std::string_view what)

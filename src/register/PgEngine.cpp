@@ -78,7 +78,7 @@ public:
             "SELECT c.oid, a.attname, a.atttypid, a.atttypmod FROM pg_class c"
             " LEFT JOIN pg_attribute a ON a.attrelid = c.oid AND a.attnum > 0 AND NOT a.attisdropped"
             " WHERE c.oid = to_regclass($1) AND c.relkind IN ('r', 'p', 'v', 'm', 'f') ORDER BY a.attnum",
-            {table}, name_);
+            { table }, name_);
         const int rows = PQntuples(result.get());
         if (rows == 0)
             record_.fail("no such table");
@@ -125,18 +125,20 @@ public:
             "  WHERE k.n <= i.indnkeyatts ORDER BY k.n), ';')"
             " FROM pg_index i WHERE i.indrelid = $1::oid AND i.indisvalid"
             " AND i.indexprs IS NULL AND i.indpred IS NULL ORDER BY i.indisprimary DESC",
-            {tableOid_}, name_);
+            { tableOid_ }, name_);
         const std::vector<std::string> wanted = splitFieldList(fields);
         std::vector<std::string> found;
         for (int row = 0; row < PQntuples(result.get()) && found.empty(); ++row) {
-            const std::vector<std::string> keys = splitFieldList(Utf8ToCp1251(PQgetvalue(result.get(), row, 1)));
+            const std::vector<std::string> keys
+                = splitFieldList(Utf8ToCp1251(PQgetvalue(result.get(), row, 1)));
             const bool primary = PQgetvalue(result.get(), row, 0)[0] == 't';
             if (wanted.empty() ? primary
                                : std::equal(wanted.begin(), wanted.end(), keys.begin(), keys.end(), sameName))
                 found = keys;
         }
         if (found.empty())
-            record_.fail(fields.empty() ? std::string("no primary index") : "no index on " + std::string(fields));
+            record_.fail(
+                fields.empty() ? std::string("no primary index") : "no index on " + std::string(fields));
         keyFields_.clear();
         for (const std::string& key : found)
             keyFields_.push_back(identifier(key, *conn_, name_));
@@ -148,7 +150,7 @@ public:
     {
         if (keyFields_.size() != 1)
             record_.fail("the current index is not one of one field");
-        return found(conn_->execPrepared(keyStatement_, {std::to_string(key)}, name_));
+        return found(conn_->execPrepared(keyStatement_, { std::to_string(key) }, name_));
     }
 
     bool findKey(std::string_view fam, std::string_view nam, std::string_view otch, Date birth) override
@@ -157,7 +159,7 @@ public:
             record_.fail("the current index is not one of four fields");
         // An empty value matches the records whose field reads as empty: NULL, and for
         // texts also ''. Each pattern of empty values has its own prepared statement.
-        const std::array<std::string_view, 3> texts{fam, nam, otch};
+        const std::array<std::string_view, 3> texts { fam, nam, otch };
         unsigned empty = birth.isZero() ? 8u : 0u;
         Values values;
         for (std::size_t i = 0; i < texts.size(); ++i) {
@@ -444,7 +446,10 @@ public:
     }
 
     const std::string& location() const override { return location_; }
-    std::unique_ptr<Table> table(const std::string& name) override { return std::make_unique<PgTable>(conn_, name); }
+    std::unique_ptr<Table> table(const std::string& name) override
+    {
+        return std::make_unique<PgTable>(conn_, name);
+    }
     std::unique_ptr<Query> query() override { return std::make_unique<PgQuery>(conn_); }
     void execute(std::string_view sql) override { conn_->exec(Cp1251ToUtf8(sql), "execute"); }
     void beginRead() override { conn_->begin(Connection::Transaction::Read); }

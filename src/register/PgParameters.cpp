@@ -80,8 +80,8 @@ std::string RewriteNamedParameters(std::string_view sql, std::vector<std::string
         std::size_t end = i + 1; // the end of the part copied unchanged
         if (c == '\'') {
             // E'...' takes backslash escapes; the E must not end a longer word.
-            const bool escapes = afterName && (sql[i - 1] == 'E' || sql[i - 1] == 'e')
-                && !(i > 1 && isNameChar(sql[i - 2]));
+            const bool escapes
+                = afterName && (sql[i - 1] == 'E' || sql[i - 1] == 'e') && !(i > 1 && isNameChar(sql[i - 2]));
             end = quotedEnd(sql, i, '\'', escapes);
         } else if (c == '"') {
             end = quotedEnd(sql, i, '"', false);

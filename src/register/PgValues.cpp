@@ -182,7 +182,8 @@ std::int64_t Record::integer(int index)
         return 0;
     if (const auto whole = parseWhole(text))
         return *whole;
-    fail("field " + columns_[static_cast<std::size_t>(index)].name + ": not a whole number: " + Utf8ToCp1251(text));
+    fail("field " + columns_[static_cast<std::size_t>(index)].name
+        + ": not a whole number: " + Utf8ToCp1251(text));
 }
 
 std::optional<std::string> CellFromText(const Column& column, std::string_view text, std::string_view owner)
@@ -206,7 +207,8 @@ std::optional<std::string> CellFromText(const Column& column, std::string_view t
             digits.remove_prefix(1);
         double value = 0;
         const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
-        if (digits.empty() || error != std::errc() || end != digits.data() + digits.size() || !std::isfinite(value)
+        if (digits.empty() || error != std::errc() || end != digits.data() + digits.size()
+            || !std::isfinite(value)
             || !(digits.front() == '.' || (digits.front() >= '0' && digits.front() <= '9')))
             refuse(owner, column, "not a number: " + std::string(trimmed));
         return std::string(trimmed);

@@ -96,6 +96,15 @@ void check(PGconn* conn, PGresult* raw, ExecStatusType wanted)
         throw std::runtime_error(std::string("PostgreSQL: ") + PQerrorMessage(conn));
 }
 
+// The row count of a lookup's result.
+std::int64_t rows(PGconn* conn, PGresult* raw)
+{
+    const Res result(raw);
+    if (!raw || PQresultStatus(raw) != PGRES_TUPLES_OK)
+        throw std::runtime_error(std::string("PostgreSQL: ") + PQerrorMessage(conn));
+    return PQntuples(raw);
+}
+
 // Builds the register NUMS with COPY, then its name index.
 void fillRegister(PGconn* conn, std::int64_t rows)
 {
@@ -245,8 +254,7 @@ void BM_LibpqByNumber(benchmark::State& state)
     for (auto _ : state) {
         const std::string num = numText(lookups++);
         const char* values[] = { num.c_str() };
-        const Res result(PQexecPrepared(conn.get(), "by_num", 1, values, nullptr, nullptr, 0));
-        found += PQntuples(result.get());
+        found += rows(conn.get(), PQexecPrepared(conn.get(), "by_num", 1, values, nullptr, nullptr, 0));
     }
     reportLookups(state, lookups, found);
 }
@@ -263,12 +271,38 @@ void BM_LibpqByNumberAnyBatch(benchmark::State& state)
             array += (i ? "," : "") + numText(lookups++);
         array += '}';
         const char* values[] = { array.c_str() };
-        const Res result(PQexecPrepared(conn.get(), "by_nums", 1, values, nullptr, nullptr, 0));
-        found += PQntuples(result.get());
+        found += rows(conn.get(), PQexecPrepared(conn.get(), "by_nums", 1, values, nullptr, nullptr, 0));
     }
     reportLookups(state, lookups, found);
 }
 BENCHMARK(BM_LibpqByNumberAnyBatch)->UseRealTime();
+
+void BM_LibpqByNameBirthUnnestBatch(benchmark::State& state)
+{
+    const Conn conn = connect();
+    prepare(conn.get(), "by_names",
+        "SELECT n.* FROM unnest($1::text[], $2::text[], $3::text[], $4::date[]) AS k(fam, nam, otch, birth)"
+        " JOIN nums n ON n.fam = k.fam AND n.nam = k.nam AND n.otch = k.otch AND n.birth = k.birth");
+    std::int64_t lookups = 0, found = 0;
+    for (auto _ : state) {
+        std::array<std::string, 4> arrays { "{", "{", "{", "{" };
+        for (int i = 0; i < batchSize; ++i) {
+            const Person p = personAt(keys()[static_cast<std::size_t>(lookups++) % keyCount]);
+            const std::array<std::string, 4> values { p.fam, p.nam, p.otch, FormatIso(p.birth) };
+            for (std::size_t a = 0; a < arrays.size(); ++a)
+                arrays[a] += (i ? ",\"" : "\"") + values[a] + '"';
+        }
+        std::array<const char*, 4> pointers {};
+        for (std::size_t a = 0; a < arrays.size(); ++a) {
+            arrays[a] += '}';
+            pointers[a] = arrays[a].c_str();
+        }
+        found += rows(
+            conn.get(), PQexecPrepared(conn.get(), "by_names", 4, pointers.data(), nullptr, nullptr, 0));
+    }
+    reportLookups(state, lookups, found);
+}
+BENCHMARK(BM_LibpqByNameBirthUnnestBatch)->UseRealTime();
 
 // Sends a batch of prepared lookups in pipeline mode and reads their results.
 template <typename Params>

@@ -5,6 +5,7 @@
 #include "register/RunHost.h"
 #include "report/ReportDocument.h"
 
+#include <memory>
 #include <optional>
 #include <string>
 

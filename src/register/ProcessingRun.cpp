@@ -33,7 +33,7 @@ private:
     bool& flag_;
 };
 
-std::string quoted(std::string_view text)
+std::string inQuotes(std::string_view text)
 {
     std::string s;
     s.reserve(text.size() + 2);
@@ -105,9 +105,9 @@ void ProcessingRun::startReport(RunSteps& steps)
 {
     host_.Report().Clear();
     steps.TitleLines(*this);
-    report_.AppendLine(std::string(" Обрабатывается файл "_w) + quoted(state_.dataFile));
-    report_.AppendLine(std::string("  Строки формата "_w) + quoted(state_.format) + std::string(" типа "_w)
-                       + quoted(state_.recordType) + std::string(" по схеме "_w) + quoted(state_.schema));
+    report_.AppendLine(std::string(" Обрабатывается файл "_w) + inQuotes(state_.dataFile));
+    report_.AppendLine(std::string("  Строки формата "_w) + inQuotes(state_.format) + std::string(" типа "_w)
+                       + inQuotes(state_.recordType) + std::string(" по схеме "_w) + inQuotes(state_.schema));
     steps.HeaderLines(*this);
 }
 

@@ -4,9 +4,15 @@
 
 namespace venqor {
 
+Register::~Register()
+{
+    Close();
+}
+
 void Register::OpenRegister(const RegisterSettings& settings, LookupKind kind)
 {
     Close();
+    reason_.clear();
     try {
         database_ = OpenDatabase(settings.location);
         if (settings.useQuery) {
@@ -19,25 +25,36 @@ void Register::OpenRegister(const RegisterSettings& settings, LookupKind kind)
             table_->setIndexFields(kind == LookupKind::ByNumber ? "" : "FAM;NAM;OTCH;BIRTH");
         }
         database_->beginRead();
-        available_ = true;
-    } catch (const std::exception& e) {
+    } catch (const std::exception& error) {
+        const std::string reason = error.what();
         Close();
-        reason_ = e.what();
+        reason_ = reason;
+        return;
     }
+    reader_ = table_ ? static_cast<RecordReader*>(table_.get()) : query_.get();
+}
+
+RecordReader& Register::requireAvailable()
+{
+    if (!reader_)
+        throw TableError("the register is not open" + (reason_.empty() ? std::string() : ": " + reason_));
+    return *reader_;
 }
 
 bool Register::FindByStrNum(std::int32_t num)
 {
+    requireAvailable();
     if (table_)
-        return table_->findKey(static_cast<std::int64_t>(num));
+        return table_->findKey(std::int64_t { num });
     query_->close();
-    query_->setParam("NUM", static_cast<std::int64_t>(num));
+    query_->setParam("NUM", std::int64_t { num });
     query_->open();
     return !query_->eof();
 }
 
 bool Register::FindByNameBirth(std::string_view fam, std::string_view nam, std::string_view otch, Date birth)
 {
+    requireAvailable();
     if (table_)
         return table_->findKey(fam, nam, otch, birth);
     query_->close();
@@ -51,27 +68,25 @@ bool Register::FindByNameBirth(std::string_view fam, std::string_view nam, std::
 
 RecordReader& Register::record()
 {
-    if (table_)
-        return *table_;
-    if (query_)
-        return *query_;
-    throw TableError("NUMS: the register is not open");
+    return requireAvailable();
 }
 
 void Register::Close()
 {
-    if (database_ && available_) {
-        try {
+    reader_ = nullptr;
+    try {
+        if (query_)
+            query_->close();
+        if (table_)
+            table_->close();
+        if (database_)
             database_->commit();
-        } catch (const std::exception&) {
-            // Only lookups ran in the transaction: nothing is lost with it.
-        }
+    } catch (const std::exception&) {
+        // Ending a read transaction loses nothing.
     }
     query_.reset();
     table_.reset();
     database_.reset();
-    available_ = false;
-    reason_.clear();
 }
 
 } // namespace venqor

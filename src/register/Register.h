@@ -9,36 +9,50 @@
 
 namespace venqor {
 
+// Access to the register NUMS for one run: in table mode through the table's indexes, in
+// query mode through the user's statements Sql1Text (:NUM) and Sql2Text (:FAM, :NAM,
+// :OTCH, :BIRTH). Matching is exact, as the engine compares keys and parameters.
+
 enum class LookupKind { ByNumber, ByNameBirth };
 
 struct RegisterSettings {
-    std::string location; // dedtNUMS, as the system spells it
-    bool useQuery = false;
-    std::string sql1Text; // lookup by number, parameter :NUM
-    std::string sql2Text; // lookup by name and birth date, :FAM :NAM :OTCH :BIRTH
+    std::string location; // dedtNUMS: a directory, sqlite:PATH or postgresql://...
+    bool useQuery = false; // UseQuery
+    std::string sql1Text; // lookup by number
+    std::string sql2Text; // lookup by name and birth date
 };
 
-// The register NUMS for one run: an indexed table or a prepared query, one kind of lookup.
 class Register {
 public:
-    // Opens the register for the run's lookups. A failure is not raised: the register is
-    // then unavailable, and the reason is kept for the run's report.
+    Register() = default;
+    ~Register();
+    Register(const Register&) = delete;
+    Register& operator=(const Register&) = delete;
+
+    // Opens the register for a run's lookups of one kind, inside one read transaction. A
+    // failure leaves it unavailable, with the failure's message as the reason.
     void OpenRegister(const RegisterSettings& settings, LookupKind kind);
-    bool available() const { return available_; }
+    bool available() const { return reader_ != nullptr; }
     const std::string& unavailableReason() const { return reason_; }
 
-    // On true the found person is the current record.
+    // Lookups (the register must be available); on true the found record is current. A
+    // failure of the engine (a statement without the parameter, ...) propagates.
     bool FindByStrNum(std::int32_t num);
     bool FindByNameBirth(std::string_view fam, std::string_view nam, std::string_view otch, Date birth);
+
+    // The record of the last successful lookup.
     RecordReader& record();
 
+    // Ends the read transaction and releases the register; never throws.
     void Close();
 
 private:
+    RecordReader& requireAvailable();
+
     std::unique_ptr<Database> database_;
     std::unique_ptr<Table> table_;
     std::unique_ptr<Query> query_;
-    bool available_ = false;
+    RecordReader* reader_ = nullptr;
     std::string reason_;
 };
 

@@ -1,0 +1,275 @@
+#include "PgConnection.h"
+
+#include "scan/CodePage.h"
+#include "scan/Errors.h"
+
+namespace venqor::pg {
+
+namespace {
+
+constexpr const char* beginReadSql = "BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY";
+
+// The URI without its password parts; the parts taken out go to `removed`.
+std::string splitPassword(std::string_view uri, std::vector<std::string>& removed)
+{
+    const std::size_t scheme = uri.find("://");
+    if (scheme == std::string_view::npos)
+        return std::string(uri);
+    const std::size_t authorityBegin = scheme + 3;
+    const std::size_t authorityEnd = std::min(uri.find_first_of("/?", authorityBegin), uri.size());
+    const std::string_view authority = uri.substr(authorityBegin, authorityEnd - authorityBegin);
+
+    std::string out(uri.substr(0, authorityBegin));
+    const std::size_t at = authority.rfind('@');
+    const std::size_t colon = authority.substr(0, at == std::string_view::npos ? 0 : at).find(':');
+    if (colon != std::string_view::npos) {
+        out.append(authority.substr(0, colon));
+        removed.emplace_back(authority.substr(colon + 1, at - colon - 1));
+        out.append(authority.substr(at));
+    } else {
+        out.append(authority);
+    }
+
+    const std::size_t queryBegin = std::min(uri.find('?', authorityEnd), uri.size());
+    out.append(uri.substr(authorityEnd, queryBegin - authorityEnd));
+    if (queryBegin == uri.size())
+        return out;
+    std::string_view query = uri.substr(queryBegin + 1);
+    char separator = '?';
+    while (true) {
+        const std::size_t amp = std::min(query.find('&'), query.size());
+        const std::string_view item = query.substr(0, amp);
+        if (item.substr(0, item.find('=')) == "password") {
+            removed.emplace_back(item.substr(std::min(item.find('='), item.size() - 1) + 1));
+        } else if (!item.empty()) {
+            out += separator;
+            out.append(item);
+            separator = '&';
+        }
+        if (amp == query.size())
+            break;
+        query.remove_prefix(amp + 1);
+    }
+    return out;
+}
+
+void replaceAll(std::string& text, std::string_view what, std::string_view with)
+{
+    if (what.empty())
+        return;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + with.size()))
+        text.replace(at, what.size(), with);
+}
+
+// The server's own words for a failed result: its primary message and its detail.
+std::string resultError(const PGresult* result)
+{
+    const char* primary = PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY);
+    if (!primary)
+        return PQresultErrorMessage(result);
+    std::string text = primary;
+    if (const char* detail = PQresultErrorField(result, PG_DIAG_MESSAGE_DETAIL)) {
+        text += " (";
+        text += detail;
+        text += ')';
+    }
+    return text;
+}
+
+} // namespace
+
+std::string LocationWithoutPassword(std::string_view uri)
+{
+    std::vector<std::string> removed;
+    return splitPassword(uri, removed);
+}
+
+Kind KindOfType(Oid type)
+{
+    switch (type) {
+    case 20: // int8
+    case 21: // int2
+    case 23: // int4
+        return Kind::Integer;
+    case 700: // float4
+    case 701: // float8
+    case 1700: // numeric
+        return Kind::Float;
+    case 1082: // date
+        return Kind::Date;
+    case 18: // char
+    case 19: // name
+    case 25: // text
+    case 1042: // bpchar
+    case 1043: // varchar
+        return Kind::Text;
+    default:
+        return Kind::Other;
+    }
+}
+
+Connection::Connection(const std::string& location)
+    : location_(LocationWithoutPassword(location))
+{
+    const std::string uri = Cp1251ToUtf8(location);
+    char* parseError = nullptr;
+    PQconninfoOption* options = PQconninfoParse(uri.c_str(), &parseError);
+    if (!options) {
+        std::string text = parseError ? parseError : "not a connection URI";
+        PQfreemem(parseError);
+        // libpq quotes the piece it could not read, which may be the password.
+        std::vector<std::string> removed;
+        splitPassword(uri, removed);
+        for (const std::string& secret : removed)
+            replaceAll(text, secret, "***");
+        fail("invalid location", text);
+    }
+    bool hasPassword = false;
+    for (const PQconninfoOption* option = options; option->keyword; ++option)
+        if (std::string_view(option->keyword) == "password" && option->val && *option->val)
+            hasPassword = true;
+    PQconninfoFree(options);
+    if (hasPassword)
+        fail("a password in the location is not accepted", "give it in .pgpass or PGPASSWORD");
+
+    const char* keywords[] = { "dbname", "client_encoding", nullptr };
+    const char* values[] = { uri.c_str(), "UTF8", nullptr };
+    conn_ = PQconnectdbParams(keywords, values, 1);
+    if (!conn_)
+        fail("cannot connect", "out of memory");
+    if (PQstatus(conn_) != CONNECTION_OK) {
+        const std::string text = PQerrorMessage(conn_);
+        PQfinish(conn_);
+        conn_ = nullptr;
+        fail("cannot connect", text);
+    }
+    // Notices (such as "table does not exist, skipping") would go to standard error.
+    PQsetNoticeProcessor(
+        conn_, [](void*, const char*) {}, nullptr);
+    try {
+        // Dates come back as YYYY-MM-DD whatever the server's default style.
+        exec("SET DateStyle TO ISO", "session set-up");
+    } catch (...) {
+        PQfinish(conn_);
+        throw;
+    }
+}
+
+Connection::~Connection()
+{
+    PQfinish(conn_);
+}
+
+void Connection::fail(std::string_view what, std::string_view text) const
+{
+    while (!text.empty() && static_cast<unsigned char>(text.back()) <= ' ')
+        text.remove_suffix(1);
+    std::string message = location_;
+    if (!what.empty()) {
+        message += ": ";
+        message += what;
+    }
+    message += ": ";
+    message += Utf8ToCp1251(text);
+    throw TableError(message);
+}
+
+Result Connection::check(PGresult* raw, std::string_view what)
+{
+    Result result(raw);
+    const ExecStatusType status = raw ? PQresultStatus(raw) : PGRES_FATAL_ERROR;
+    if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK)
+        return result;
+    const std::string text = raw ? resultError(raw) : std::string(PQerrorMessage(conn_));
+    if (transaction_ == Transaction::Read && PQtransactionStatus(conn_) == PQTRANS_INERROR) {
+        PQclear(PQexec(conn_, "ROLLBACK"));
+        Result begun(PQexec(conn_, beginReadSql));
+        if (!begun || PQresultStatus(begun.get()) != PGRES_COMMAND_OK)
+            transaction_ = Transaction::None;
+    }
+    fail(what, text);
+}
+
+Result Connection::exec(std::string_view sql, std::string_view what)
+{
+    return check(PQexec(conn_, std::string(sql).c_str()), what);
+}
+
+namespace {
+
+std::vector<const char*> valuePointers(const Values& values)
+{
+    std::vector<const char*> pointers;
+    pointers.reserve(values.size());
+    for (const auto& value : values)
+        pointers.push_back(value ? value->c_str() : nullptr);
+    return pointers;
+}
+
+} // namespace
+
+Result Connection::execParams(std::string_view sql, const Values& values, std::string_view what)
+{
+    const auto pointers = valuePointers(values);
+    return check(PQexecParams(conn_, std::string(sql).c_str(), static_cast<int>(values.size()), nullptr,
+                     pointers.data(), nullptr, nullptr, 0),
+        what);
+}
+
+std::string Connection::prepare(std::string_view sql, std::string_view what)
+{
+    std::string name = "venqor_" + std::to_string(++nextStatement_);
+    check(PQprepare(conn_, name.c_str(), std::string(sql).c_str(), 0, nullptr), what);
+    return name;
+}
+
+Result Connection::execPrepared(const std::string& name, const Values& values, std::string_view what)
+{
+    const auto pointers = valuePointers(values);
+    return check(PQexecPrepared(conn_, name.c_str(), static_cast<int>(values.size()), pointers.data(),
+                     nullptr, nullptr, 0),
+        what);
+}
+
+Result Connection::describePrepared(const std::string& name, std::string_view what)
+{
+    return check(PQdescribePrepared(conn_, name.c_str()), what);
+}
+
+void Connection::deallocate(const std::string& name) noexcept
+{
+    // Inside a failed transaction every statement is refused; the name then stays taken
+    // until the connection ends, which does no harm.
+    if (PQtransactionStatus(conn_) != PQTRANS_INERROR)
+        PQclear(PQexec(conn_, ("DEALLOCATE " + name).c_str()));
+}
+
+bool Connection::inTransaction() const
+{
+    const PGTransactionStatusType status = PQtransactionStatus(conn_);
+    return status == PQTRANS_INTRANS || status == PQTRANS_INERROR;
+}
+
+void Connection::begin(Transaction kind)
+{
+    if (inTransaction())
+        fail("begin", "a transaction is already open");
+    exec(kind == Transaction::Read ? beginReadSql : "BEGIN", "begin");
+    transaction_ = kind;
+}
+
+void Connection::commit()
+{
+    const PGTransactionStatusType status = PQtransactionStatus(conn_);
+    transaction_ = Transaction::None;
+    if (status == PQTRANS_IDLE)
+        fail("commit", "no transaction is open");
+    if (status == PQTRANS_INERROR) {
+        // COMMIT would roll back and still answer without error.
+        PQclear(PQexec(conn_, "ROLLBACK"));
+        fail("commit", "a statement of the transaction failed; the transaction was rolled back");
+    }
+    exec("COMMIT", "commit");
+}
+
+} // namespace venqor::pg

@@ -1,0 +1,76 @@
+#pragma once
+
+#include <libpq-fe.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace venqor::pg {
+
+struct ResultDeleter {
+    void operator()(PGresult* result) const { PQclear(result); }
+};
+using Result = std::unique_ptr<PGresult, ResultDeleter>;
+
+// A connection URI with any password taken out, for messages (the password itself is
+// never accepted from a location: see Connection).
+std::string LocationWithoutPassword(std::string_view uri);
+
+// What the engine does with the values of a column, by its type.
+enum class Kind { Text, Integer, Float, Date, Other };
+Kind KindOfType(Oid type);
+
+// Parameter values in libpq's text form; nothing stands for NULL.
+using Values = std::vector<std::optional<std::string>>;
+
+// One libpq connection, shared by the database and the tables and queries made from it.
+// Texts going in and out are UTF-8; messages of the TableErrors it throws are Windows-1251
+// and start with the location (without password).
+class Connection {
+public:
+    enum class Transaction { None, Read, Write };
+
+    // `location` is a postgresql:// URI in Windows-1251. A password written into it is
+    // refused: it would sit in plain text in the settings file, so it comes from .pgpass
+    // or PGPASSWORD only.
+    explicit Connection(const std::string& location);
+    ~Connection();
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    const std::string& location() const { return location_; }
+
+    // Runs statements without parameters; TableError (naming `what`) when one fails.
+    Result exec(std::string_view sql, std::string_view what);
+    // Runs a statement with text parameters, once.
+    Result execParams(std::string_view sql, const Values& values, std::string_view what);
+    // Prepares a statement under a fresh name and returns that name.
+    std::string prepare(std::string_view sql, std::string_view what);
+    Result execPrepared(const std::string& name, const Values& values, std::string_view what);
+    Result describePrepared(const std::string& name, std::string_view what);
+    // Drops a prepared statement; never throws (used when closing).
+    void deallocate(const std::string& name) noexcept;
+
+    // True when a transaction block is open on the server.
+    bool inTransaction() const;
+    void begin(Transaction kind);
+    void commit();
+
+    // A TableError "location: what: text" with `text` converted from UTF-8.
+    [[noreturn]] void fail(std::string_view what, std::string_view text) const;
+
+private:
+    // Throws for a result that is no success. A failure inside a read transaction has
+    // aborted it on the server: it is begun anew, so that the next lookup works again.
+    Result check(PGresult* result, std::string_view what);
+
+    PGconn* conn_ = nullptr;
+    std::string location_; // without password, Windows-1251
+    Transaction transaction_ = Transaction::None;
+    unsigned nextStatement_ = 0;
+};
+
+} // namespace venqor::pg

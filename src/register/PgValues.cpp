@@ -1,0 +1,257 @@
+#include "PgValues.h"
+
+#include "scan/CodePage.h"
+#include "scan/Errors.h"
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+
+namespace venqor::pg {
+
+namespace {
+
+constexpr Oid int2Type = 21;
+constexpr Oid int4Type = 23;
+
+bool equalsIgnoringLatinCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char x = a[i];
+        char y = b[i];
+        if (x >= 'a' && x <= 'z')
+            x = static_cast<char>(x - 'a' + 'A');
+        if (y >= 'a' && y <= 'z')
+            y = static_cast<char>(y - 'a' + 'A');
+        if (x != y)
+            return false;
+    }
+    return true;
+}
+
+std::string_view trimBlanks(std::string_view text)
+{
+    while (!text.empty() && text.front() == ' ')
+        text.remove_prefix(1);
+    while (!text.empty() && text.back() == ' ')
+        text.remove_suffix(1);
+    return text;
+}
+
+std::optional<std::int64_t> parseWhole(std::string_view text)
+{
+    if (!text.empty() && text.front() == '+')
+        text.remove_prefix(1);
+    std::int64_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || text.empty())
+        return std::nullopt;
+    return value;
+}
+
+// YYYY-MM-DD, also as the start of a timestamp.
+std::optional<Date> parseIsoStart(std::string_view text)
+{
+    if (text.size() > 10 && text[10] != ' ' && text[10] != 'T')
+        return std::nullopt;
+    return ParseIso(text.substr(0, 10));
+}
+
+std::string cutToWidth(const Column& column, std::string_view text)
+{
+    if (column.width > 0 && text.size() > static_cast<std::size_t>(column.width))
+        text = text.substr(0, static_cast<std::size_t>(column.width));
+    return Cp1251ToUtf8(text);
+}
+
+[[noreturn]] void refuse(std::string_view owner, const Column& column, std::string_view why)
+{
+    std::string message(owner);
+    message += ": field ";
+    message += column.name;
+    message += ": ";
+    message += why;
+    throw TableError(message);
+}
+
+void checkRange(const Column& column, std::int64_t value, std::string_view owner)
+{
+    const bool fits = column.type == int2Type ? value >= std::numeric_limits<std::int16_t>::min()
+            && value <= std::numeric_limits<std::int16_t>::max()
+        : column.type == int4Type ? value >= std::numeric_limits<std::int32_t>::min()
+            && value <= std::numeric_limits<std::int32_t>::max()
+                                  : true;
+    if (!fits)
+        refuse(owner, column, "the number " + std::to_string(value) + " does not fit");
+}
+
+} // namespace
+
+std::vector<Column> ResultColumns(const PGresult* result)
+{
+    std::vector<Column> columns;
+    const int count = PQnfields(result);
+    columns.reserve(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        Column column;
+        column.name = Utf8ToCp1251(PQfname(result, i));
+        column.type = PQftype(result, i);
+        column.kind = KindOfType(column.type);
+        const int modifier = PQfmod(result, i);
+        column.width = column.kind == Kind::Text && modifier > 4 ? modifier - 4 : 0;
+        columns.push_back(std::move(column));
+    }
+    return columns;
+}
+
+void Record::setResult(Result result)
+{
+    result_ = std::move(result);
+}
+
+void Record::fail(std::string_view text) const
+{
+    std::string message = owner_;
+    message += ": ";
+    message += text;
+    throw TableError(message);
+}
+
+int Record::fieldIndex(std::string_view name) const
+{
+    for (std::size_t i = 0; i < columns_.size(); ++i)
+        if (equalsIgnoringLatinCase(columns_[i].name, name))
+            return static_cast<int>(i);
+    fail("no field " + std::string(name));
+}
+
+const char* Record::value(int index) const
+{
+    if (!hasRow())
+        fail("no current record");
+    if (index < 0 || index >= PQnfields(result_.get()))
+        fail("no field number " + std::to_string(index));
+    if (PQgetisnull(result_.get(), 0, index))
+        return nullptr;
+    return PQgetvalue(result_.get(), 0, index);
+}
+
+std::string_view Record::text(int index)
+{
+    const char* raw = value(index);
+    buffer_.clear();
+    if (!raw)
+        return buffer_;
+    if (columns_[static_cast<std::size_t>(index)].kind == Kind::Date) {
+        if (const auto parsed = parseIsoStart(raw)) {
+            buffer_ = FormatDmy(*parsed);
+            return buffer_;
+        }
+    }
+    AppendUtf8AsCp1251(raw, buffer_);
+    std::string_view text = buffer_;
+    while (!text.empty() && text.back() == ' ')
+        text.remove_suffix(1);
+    return text;
+}
+
+Date Record::date(int index)
+{
+    const char* raw = value(index);
+    if (!raw)
+        return ZeroDate;
+    const std::string_view text = trimBlanks(raw);
+    if (text.empty())
+        return ZeroDate;
+    if (const auto iso = parseIsoStart(text))
+        return *iso;
+    if (const auto dmy = ParseDmy(text))
+        return *dmy;
+    fail("field " + columns_[static_cast<std::size_t>(index)].name + ": not a date: " + Utf8ToCp1251(text));
+}
+
+std::int64_t Record::integer(int index)
+{
+    const char* raw = value(index);
+    if (!raw)
+        return 0;
+    const std::string_view text = trimBlanks(raw);
+    if (text.empty())
+        return 0;
+    if (const auto whole = parseWhole(text))
+        return *whole;
+    fail("field " + columns_[static_cast<std::size_t>(index)].name
+        + ": not a whole number: " + Utf8ToCp1251(text));
+}
+
+std::optional<std::string> CellFromText(const Column& column, std::string_view text, std::string_view owner)
+{
+    if (column.kind == Kind::Text || column.kind == Kind::Other)
+        return cutToWidth(column, text);
+    const std::string_view trimmed = trimBlanks(text);
+    if (trimmed.empty())
+        return std::nullopt;
+    switch (column.kind) {
+    case Kind::Integer: {
+        const auto whole = parseWhole(trimmed);
+        if (!whole)
+            refuse(owner, column, "not a whole number: " + std::string(trimmed));
+        checkRange(column, *whole, owner);
+        return std::to_string(*whole);
+    }
+    case Kind::Float: {
+        std::string_view digits = trimmed;
+        if (digits.front() == '+' || digits.front() == '-')
+            digits.remove_prefix(1);
+        double value = 0;
+        const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+        if (digits.empty() || error != std::errc() || end != digits.data() + digits.size()
+            || !std::isfinite(value)
+            || !(digits.front() == '.' || (digits.front() >= '0' && digits.front() <= '9')))
+            refuse(owner, column, "not a number: " + std::string(trimmed));
+        return std::string(trimmed);
+    }
+    case Kind::Date: {
+        const auto date = ParseDmy(trimmed);
+        if (!date)
+            refuse(owner, column, "not a date: " + std::string(trimmed));
+        return FormatIso(*date);
+    }
+    default:
+        return cutToWidth(column, text);
+    }
+}
+
+std::optional<std::string> CellFromInt(const Column& column, std::int64_t value, std::string_view owner)
+{
+    switch (column.kind) {
+    case Kind::Integer:
+        checkRange(column, value, owner);
+        return std::to_string(value);
+    case Kind::Date:
+        refuse(owner, column, "a date field takes no number");
+    case Kind::Text:
+        return cutToWidth(column, std::to_string(value));
+    default:
+        return std::to_string(value);
+    }
+}
+
+std::optional<std::string> CellFromDate(const Column& column, Date value, std::string_view owner)
+{
+    switch (column.kind) {
+    case Kind::Date:
+        if (value.isZero())
+            return std::nullopt;
+        return FormatIso(value);
+    case Kind::Text:
+    case Kind::Other:
+        return cutToWidth(column, value.isZero() ? std::string() : FormatDmy(value));
+    default:
+        refuse(owner, column, "a number field takes no date");
+    }
+}
+
+} // namespace venqor::pg

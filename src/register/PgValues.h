@@ -1,0 +1,65 @@
+#pragma once
+
+#include "PgConnection.h"
+#include "scan/Dates.h"
+
+#include <cstdint>
+
+namespace venqor::pg {
+
+// A column of a table or of a statement's result.
+struct Column {
+    std::string name; // Windows-1251
+    Oid type = 0;
+    Kind kind = Kind::Other;
+    int width = 0; // characters of a varchar/char column; 0 for no limit
+};
+
+// The columns of a result (a described statement or a lookup).
+std::vector<Column> ResultColumns(const PGresult* result);
+
+// The current row of a result, read as tables and queries are read: texts in Windows-1251
+// without trailing blanks, a NULL date as the zero date, a NULL number as 0. Messages of
+// its errors start with `owner` (the location and the table or statement).
+class Record {
+public:
+    explicit Record(std::string owner)
+        : owner_(std::move(owner))
+    {
+    }
+
+    const std::string& owner() const { return owner_; }
+    void setColumns(std::vector<Column> columns) { columns_ = std::move(columns); }
+    const std::vector<Column>& columns() const { return columns_; }
+
+    // The first row of `result` becomes current (none when it is empty).
+    void setResult(Result result);
+    void clear() { result_.reset(); }
+    bool hasRow() const { return result_ && PQntuples(result_.get()) > 0; }
+
+    int fieldIndex(std::string_view name) const;
+    std::string_view text(int index);
+    Date date(int index);
+    std::int64_t integer(int index);
+
+    [[noreturn]] void fail(std::string_view text) const;
+
+private:
+    // The value of the current row, or nullptr for NULL.
+    const char* value(int index) const;
+
+    std::string owner_;
+    std::vector<Column> columns_;
+    Result result_;
+    std::string buffer_;
+};
+
+// Values in PostgreSQL's text form for a column, set from the program's values; nothing is
+// NULL. A value the column cannot take raises a TableError starting with `owner`.
+// Texts are cut to the column's width; numbers are read with the decimal point "."; dates
+// from dd.mm.yyyy; an empty text leaves a number or date empty.
+std::optional<std::string> CellFromText(const Column& column, std::string_view text, std::string_view owner);
+std::optional<std::string> CellFromInt(const Column& column, std::int64_t value, std::string_view owner);
+std::optional<std::string> CellFromDate(const Column& column, Date value, std::string_view owner);
+
+} // namespace venqor::pg

@@ -45,13 +45,13 @@ void TerminalHost::ShowReport()
 void TerminalHost::ProgressStart(std::uint64_t maximum)
 {
     progress_ = std::make_unique<ProgressBar>(io_.err, io_.errIsTerminal);
-    progress_->start(maximum);
+    progressMaximum_ = static_cast<std::int64_t>(maximum);
 }
 
 void TerminalHost::Progress(std::uint64_t position, std::int32_t)
 {
     if (progress_)
-        progress_->update(position);
+        progress_->update(static_cast<std::int64_t>(position), progressMaximum_);
 }
 
 void TerminalHost::ProgressEnd()

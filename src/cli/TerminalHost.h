@@ -43,6 +43,7 @@ private:
     Settings settings_;
     ReportDocument report_;
     std::unique_ptr<ProgressBar> progress_;
+    std::int64_t progressMaximum_ = 0;
 };
 
 // Writes the report as UTF-8 text, one line each; with `colour`, the blue and red runs and

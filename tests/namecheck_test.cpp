@@ -444,7 +444,10 @@ TEST(NameCheck, RefusalsBeforeTheRun)
         {"schema without fields", "[EMPTY]\r\n", true, false, "Ошибка в схеме!"},
         {"schema lacking fields", "Field1 = STRNUM,CHAR,14,00,01\r\nField2 = SEX,CHAR,1,00,20\r\n", true, false,
          "В заданной схеме нет полей FAM, NAM, OTCH, BIRTH"},
-        {"field beyond the line buffer", std::string(Schema) + "Field8 = FAM,CHAR,40,00,2040\r\n", true, false, ""},
+        {"field beyond the line buffer",
+         "Field1 = STRNUM,CHAR,14,00,01\r\nField2 = FAM,CHAR,15,00,15\r\nField3 = NAM,CHAR,15,00,30\r\n"
+         "Field4 = OTCH,CHAR,15,00,45\r\nField5 = BIRTH,DATE,10,00,2040\r\nField6 = SEX,CHAR,1,00,70\r\n",
+         true, false, "Поле BIRTH выходит за границу строки"},
         {"question answered No", std::string(Schema), false, false, ""},
         {"another run under way", std::string(Schema), true, true, "Обработка уже идёт: дождитесь её окончания"},
     };

@@ -2,6 +2,7 @@
 
 #include "CheckCommand.h"
 #include "PrintReportCommand.h"
+#include "RegisterCommand.h"
 
 namespace venqor::cli {
 
@@ -10,6 +11,7 @@ const std::vector<Command>& Commands()
     static const std::vector<Command> commands = {
         CheckCommand,
         PrintReportCommand,
+        RegisterCommand(),
     };
     return commands;
 }

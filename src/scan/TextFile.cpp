@@ -146,7 +146,7 @@ InTextFile::InTextFile(const std::string& path)
 InTextFile::InTextFile(std::unique_ptr<ByteSource> source, std::string name)
     : source_(std::move(source))
     , name_(std::move(name))
-    , buffer_(BlockSize)
+    , buffer_(std::make_unique_for_overwrite<char[]>(BlockSize))
 {
 }
 
@@ -157,7 +157,7 @@ bool InTextFile::fill()
     if (exhausted_)
         return false;
     pos_ = 0;
-    end_ = source_->read(buffer_.data(), buffer_.size());
+    end_ = source_->read(buffer_.get(), BlockSize);
     exhausted_ = end_ == 0;
     return !exhausted_;
 }

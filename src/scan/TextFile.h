@@ -63,7 +63,7 @@ public:
     void SkipLineEnd();
 
     // The bytes read ahead but not yet taken (possibly none: call fill()), and taking them.
-    std::string_view buffered() const { return { buffer_.data() + pos_, end_ - pos_ }; }
+    std::string_view buffered() const { return { buffer_.get() + pos_, end_ - pos_ }; }
     void consume(std::size_t count) { pos_ += count; }
     // Reads the next block when every buffered byte has been taken; false at the end.
     bool fill();
@@ -71,7 +71,7 @@ public:
 private:
     std::unique_ptr<ByteSource> source_;
     std::string name_;
-    std::vector<char> buffer_;
+    std::unique_ptr<char[]> buffer_; // BlockSize bytes, not cleared: only [pos_, end_) is read
     std::size_t pos_ = 0;
     std::size_t end_ = 0;
     bool exhausted_ = false;

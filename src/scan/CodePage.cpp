@@ -118,10 +118,21 @@ std::string Cp866ToUtf8(std::string_view text)
 
 void AppendUtf8AsCp1251(std::string_view text, std::string& out)
 {
+    // Every UTF-8 sequence gives one byte at most: write into the grown buffer directly.
+    const std::size_t start = out.size();
+    out.resize(start + text.size());
+    char* p = out.data() + start;
     for (std::size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        if (lead < 0x80) {
+            *p++ = static_cast<char>(lead);
+            ++i;
+            continue;
+        }
         const unsigned char b = cp1251Byte(decodeUtf8(text, i));
-        out += b ? static_cast<char>(b) : UnmappableCp1251;
+        *p++ = b ? static_cast<char>(b) : UnmappableCp1251;
     }
+    out.resize(static_cast<std::size_t>(p - out.data()));
 }
 
 std::string Utf8ToCp1251(std::string_view text)

@@ -324,20 +324,34 @@ void ScanError(std::string_view text)
         s.ShowScanError(s.ScanErrorText);
 }
 
+namespace {
+
+// a-z to A-Z, а-я to А-Я, ё to Ё; every other byte stays. One lookup per byte, since every
+// record line of a name check goes through it.
+constexpr std::array<char, 256> UpperTable = [] {
+    std::array<char, 256> t{};
+    for (int b = 0; b < 256; ++b) {
+        int upper = b;
+        if ((b >= 'a' && b <= 'z') || b >= 0xE0)
+            upper = b - 0x20;
+        else if (b == 0xB8) // ё
+            upper = 0xA8;
+        t[static_cast<std::size_t>(b)] = static_cast<char>(upper);
+    }
+    return t;
+}();
+
+} // namespace
+
 char UpperCyr(char ch)
 {
-    const auto b = static_cast<unsigned char>(ch);
-    if ((b >= 'a' && b <= 'z') || b >= 0xE0)
-        return static_cast<char>(b - 0x20);
-    if (b == 0xB8) // ё
-        return static_cast<char>(0xA8);
-    return ch;
+    return UpperTable[static_cast<unsigned char>(ch)];
 }
 
 void UpperLineBuf()
 {
     for (int i = 0; i <= Scan.LineLen; ++i)
-        Scan.LineBuf[i] = UpperCyr(Scan.LineBuf[i]);
+        Scan.LineBuf[i] = UpperTable[static_cast<unsigned char>(Scan.LineBuf[i])];
 }
 
 void WriteLineBufOem(OutTextFile& file)

@@ -1,58 +1,17 @@
+#include "support/RunCli.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <fcntl.h>
 #include <map>
 #include <optional>
-#include <spawn.h>
-#include <sys/wait.h>
-
-extern char** environ;
 
 namespace venqor {
 namespace {
 
-struct Outcome {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-// Runs the built venqor-cli with its standard output and error captured in files.
-Outcome runCli(const test::TempDir& dir, const std::vector<std::string>& args)
-{
-    const char* bin = std::getenv("VENQOR_BIN");
-    if (!bin)
-        throw std::runtime_error("VENQOR_BIN is not set");
-    const std::string program = std::string(bin) + "/venqor-cli";
-    const std::string outFile = dir.file("stdout");
-    const std::string errFile = dir.file("stderr");
-
-    std::vector<char*> argv { const_cast<char*>(program.c_str()) };
-    for (const std::string& a : args)
-        argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    pid_t pid = 0;
-    const int rc = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0)
-        throw std::runtime_error("cannot run " + program);
-    int wstatus = 0;
-    waitpid(pid, &wstatus, 0);
-
-    Outcome outcome;
-    outcome.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
-    outcome.out = test::readFile(outFile);
-    outcome.err = test::readFile(errFile);
-    return outcome;
-}
+using Outcome = test::CliOutcome;
+using test::runCli;
 
 // "Первая строка" in Windows-1251 and in code page 866, then four ASCII lines.
 const std::string reportBytes = "\xCF\xE5\xF0\xE2\xE0\xFF \xF1\xF2\xF0\xEE\xEA\xE0\r\n"

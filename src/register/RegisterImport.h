@@ -1,0 +1,24 @@
+#pragma once
+
+#include "register/Progress.h"
+
+#include <cstdint>
+#include <string>
+
+namespace venqor {
+
+// Builds the register file DIR/NUMS.DB (see NumsFileWriter) from a register in a dBASE
+// file (name ending in .dbf, any case) or a CSV file in UTF-8 (any other name).
+//
+// The source names its columns: NUM, FAM, NAM, OTCH and BIRTH must be there, COND, SEX
+// and DATMOD may be (they stay empty otherwise), others are ignored; names are matched
+// without regard to Latin case. NUM is a body of up to nine digits or a whole number with
+// its check number (123-456-789 64, 12345678964), whose check number must be right.
+// Dates are YYYYMMDD, YYYY-MM-DD or dd.mm.yyyy, or empty.
+//
+// Every row is taken or the import fails: ConvertError (IoError for the files) naming the
+// file, the line or record and the reason, and DIR/NUMS.DB stays as it was.
+// Returns the number of rows imported.
+std::int64_t ImportRegister(const std::string& source, const std::string& dir, ProgressFn progress);
+
+} // namespace venqor

@@ -85,7 +85,7 @@ void fillRegister(PGconn* conn, std::int64_t rows)
     for (std::int64_t i = 0; i < rows; ++i) {
         const Person p = personAt(i);
         chunk += std::to_string(p.num) + '\t' + p.fam + '\t' + p.nam + '\t' + p.otch + '\t'
-            + FormatIso(p.birth) + "\t \t\xD0\x9C\t\\N\n";
+            + FormatIso(p.birth) + '\t' + p.cond + '\t' + p.sex + "\t\\N\n";
         if (chunk.size() > (1 << 20) || i + 1 == rows) {
             if (PQputCopyData(conn, chunk.data(), static_cast<int>(chunk.size())) != 1)
                 throw std::runtime_error(PQerrorMessage(conn));

@@ -407,6 +407,8 @@ TEST_F(PgEngineTest, QueryFailuresNameTheirCause)
     const auto refused = db->query();
     refused->setSql("SELECT * FROM NOSUCH WHERE NUM=:NUM");
     EXPECT_NE(tableErrorOf([&] { refused->prepare(); }).find("nosuch"), std::string::npos);
+    refused->setSql(" ");
+    EXPECT_NE(tableErrorOf([&] { refused->prepare(); }).find("no statement"), std::string::npos);
 }
 
 } // namespace

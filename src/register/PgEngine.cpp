@@ -149,14 +149,16 @@ public:
     bool findKey(std::int64_t key) override
     {
         if (keyFields_.size() != 1)
-            record_.fail("the current index is not one of one field");
+            record_.fail(
+                keyFields_.empty() ? "no index chosen" : "the current index is not one of one field");
         return found(conn_->execPrepared(keyStatement_, { std::to_string(key) }, name_));
     }
 
     bool findKey(std::string_view fam, std::string_view nam, std::string_view otch, Date birth) override
     {
         if (keyFields_.size() != 4)
-            record_.fail("the current index is not one of four fields");
+            record_.fail(
+                keyFields_.empty() ? "no index chosen" : "the current index is not one of four fields");
         // An empty value matches the records whose field reads as empty: NULL, and for
         // texts also ''. Each pattern of empty values has its own prepared statement.
         const std::array<std::string_view, 3> texts { fam, nam, otch };
@@ -369,6 +371,8 @@ public:
     void prepare() override
     {
         unprepare();
+        if (sql_.find_first_not_of(" \t\r\n") == std::string::npos)
+            record_.fail("no statement");
         const std::string rewritten = RewriteNamedParameters(sql_, names_);
         statement_ = conn_->prepare(Cp1251ToUtf8(rewritten), sql_);
         record_.setColumns(pg::ResultColumns(conn_->describePrepared(statement_, sql_).get()));

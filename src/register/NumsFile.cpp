@@ -136,11 +136,13 @@ bool NumsFileWriter::add(const NumsRow& row)
             sqlite3_bind_text(insert_, column, iso.data(), static_cast<int>(iso.size()), SQLITE_TRANSIENT);
         }
     }
-    const int rc = sqlite3_step(insert_);
-    sqlite3_reset(insert_);
-    if (rc == SQLITE_DONE)
+    if (sqlite3_step(insert_) == SQLITE_DONE) {
+        sqlite3_reset(insert_);
         return true;
-    if (sqlite3_extended_errcode(db_) == SQLITE_CONSTRAINT_PRIMARYKEY)
+    }
+    const bool duplicate = sqlite3_extended_errcode(db_) == SQLITE_CONSTRAINT_PRIMARYKEY;
+    sqlite3_reset(insert_);
+    if (duplicate)
         return false;
     fail("cannot add number " + std::to_string(row.num));
 }

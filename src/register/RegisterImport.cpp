@@ -72,7 +72,7 @@ std::string quoted(std::string_view text)
 std::int32_t parseNum(std::string_view field, const std::string& where)
 {
     const std::string_view text = trimmed(field);
-    std::string_view body = text.substr(0, text.find('.'));
+    const std::string_view body = text.substr(0, text.find('.'));
     const std::string_view fraction = text.substr(body.size());
     const bool plainBody = !body.empty() && body.size() <= 9 && std::all_of(body.begin(), body.end(), isDigit)
         && (fraction.empty() || fraction.find_first_not_of('0', 1) == std::string_view::npos);

@@ -1,13 +1,47 @@
 #include "SqliteEngine.h"
 
-#include "scan/Errors.h"
+#include "DbfEngine.h"
+#include "SqliteObjects.h"
+#include "scan/CodePage.h"
 
 namespace venqor {
 
-// Stands in until the SQLite engine is merged.
-std::unique_ptr<Database> OpenSqliteDatabase(const std::string& path, bool)
+namespace {
+
+class SqliteDatabase final : public Database {
+public:
+    SqliteDatabase(const std::string& path, bool singleFile)
+        : connection_(
+            std::make_shared<sqlite::Connection>(singleFile ? "sqlite:" + path : path, path, singleFile))
+    {
+    }
+
+    const std::string& location() const override { return connection_->location(); }
+
+    std::unique_ptr<Table> table(const std::string& name) override
+    {
+        if (IsDbfName(name))
+            return MakeDbfTable(connection_->directory(), name);
+        return sqlite::MakeTable(connection_, name);
+    }
+
+    std::unique_ptr<Query> query() override { return sqlite::MakeQuery(connection_); }
+
+    void execute(std::string_view sql) override { connection_->execute(Cp1251ToUtf8(sql)); }
+
+    void beginRead() override { connection_->beginRead(); }
+    void beginWrite() override { connection_->beginWrite(); }
+    void commit() override { connection_->commit(); }
+
+private:
+    std::shared_ptr<sqlite::Connection> connection_;
+};
+
+} // namespace
+
+std::unique_ptr<Database> OpenSqliteDatabase(const std::string& path, bool singleFile)
 {
-    throw TableError(path + ": not built");
+    return std::make_unique<SqliteDatabase>(path, singleFile);
 }
 
 } // namespace venqor

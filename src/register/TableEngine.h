@@ -32,7 +32,8 @@ public:
 
     // Index of a field of the current result, or TableError when there is no such field.
     virtual int fieldIndex(std::string_view name) const = 0;
-    // Text without trailing blanks; valid until the next lookup or read of this object.
+    // Text without trailing blanks; a date field reads as dd.mm.yyyy ("" when empty). Valid
+    // until the next lookup or the next read of the same field.
     virtual std::string_view fieldText(int index) = 0;
     // An empty (NULL) date reads as the zero date value.
     virtual Date fieldDate(int index) = 0;

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <ostream>
+#include <string>
+
+namespace venqor::cli {
+
+// A progress bar on one terminal line, "\r[#####     ]  42%", redrawn at most ten times a
+// second; it draws nothing when its stream is no terminal. The line is cleared when the
+// bar finishes or goes out of scope, so that the next message starts on a clean line.
+class ProgressBar {
+public:
+    ProgressBar(std::ostream& out, bool isTerminal);
+    ~ProgressBar() { finish(); }
+    ProgressBar(const ProgressBar&) = delete;
+    ProgressBar& operator=(const ProgressBar&) = delete;
+
+    void update(std::int64_t done, std::int64_t total);
+    void finish();
+
+private:
+    static constexpr int width = 40;
+    static constexpr std::chrono::milliseconds interval { 100 };
+
+    std::ostream& out_;
+    bool enabled_;
+    bool drawn_ = false;
+    int percent_ = -1;
+    std::chrono::steady_clock::time_point last_;
+};
+
+} // namespace venqor::cli

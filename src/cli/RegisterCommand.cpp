@@ -1,0 +1,120 @@
+#include "RegisterCommand.h"
+
+#include "ProgressBar.h"
+#include "register/DemoRegister.h"
+#include "register/RegisterImport.h"
+
+#include <charconv>
+#include <filesystem>
+
+namespace venqor::cli {
+
+namespace {
+
+constexpr std::string_view usage = R"(Usage: venqor-cli register import SOURCE DIR
+       venqor-cli register demo DIR [--rows N] [--seed S]
+
+Builds the register table NUMS as the file DIR/NUMS.DB. An earlier DIR/NUMS.DB is
+replaced only when the new one is complete.
+
+  import SOURCE DIR   from a dBASE file (.dbf, code page 866 or Windows-1251 as its
+                      language driver says) or a CSV file in UTF-8 whose first line names
+                      the columns NUM, FAM, NAM, OTCH, BIRTH and optionally COND, SEX,
+                      DATMOD. NUM is a body of nine digits or a whole number with its
+                      check number (123-456-789 64); dates are YYYYMMDD, YYYY-MM-DD or
+                      dd.mm.yyyy. A row that cannot be taken stops the import.
+  demo DIR            a synthetic register for trials and benchmarks
+    --rows N          number of people (default 1000)
+    --seed S          the seed the people are made from (default 1); the same seed
+                      gives the same people
+)";
+
+template <typename Number> Number numberOption(Args& args, std::string_view option, Number max)
+{
+    const std::string text = args.value(option);
+    Number value {};
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || text[0] < '0' || text[0] > '9' || ec != std::errc()
+        || end != text.data() + text.size() || value > max)
+        throw UsageError("option " + std::string(option) + " takes a number from 0 to " + std::to_string(max)
+            + ", not \"" + text + "\"");
+    return value;
+}
+
+std::string positional(Args& args, std::string_view what)
+{
+    if (args.empty())
+        throw UsageError("missing " + std::string(what));
+    if (args.peek().starts_with("--"))
+        throw UsageError("unknown option " + args.peek());
+    return args.take();
+}
+
+void noMoreArguments(Args& args)
+{
+    if (!args.empty())
+        throw UsageError(
+            (args.peek().starts_with("--") ? "unknown option " : "unexpected argument ") + args.peek());
+}
+
+std::string targetName(const std::string& dir)
+{
+    return (std::filesystem::path(dir) / "NUMS.DB").string();
+}
+
+int runImport(Args& args, Io& io)
+{
+    const std::string source = positional(args, "SOURCE");
+    const std::string dir = positional(args, "DIR");
+    noMoreArguments(args);
+    ProgressBar bar(io.err, io.errIsTerminal);
+    const std::int64_t rows = ImportRegister(
+        source, dir, [&](std::int64_t done, std::int64_t total) { bar.update(done, total); });
+    bar.finish();
+    io.err << "imported " << rows << " rows into " << targetName(dir) << '\n';
+    return ExitDone;
+}
+
+int runDemo(Args& args, Io& io)
+{
+    const std::string dir = positional(args, "DIR");
+    std::int64_t rows = 1000;
+    std::uint64_t seed = 1;
+    while (!args.empty()) {
+        const std::string option = args.take();
+        if (option == "--rows")
+            rows = numberOption<std::int64_t>(args, option, DemoPersonLimit);
+        else if (option == "--seed")
+            seed = numberOption<std::uint64_t>(args, option, UINT64_MAX);
+        else
+            throw UsageError(
+                (option.starts_with("--") ? "unknown option " : "unexpected argument ") + option);
+    }
+    ProgressBar bar(io.err, io.errIsTerminal);
+    WriteDemoRegister(
+        dir, rows, seed, [&](std::int64_t done, std::int64_t total) { bar.update(done, total); });
+    bar.finish();
+    io.err << "wrote " << rows << " demo rows into " << targetName(dir) << '\n';
+    return ExitDone;
+}
+
+int run(Args& args, Io& io)
+{
+    if (args.empty())
+        throw UsageError("missing import or demo");
+    const std::string action = args.take();
+    if (action == "import")
+        return runImport(args, io);
+    if (action == "demo")
+        return runDemo(args, io);
+    throw UsageError("unknown register command \"" + action + "\"");
+}
+
+} // namespace
+
+Command RegisterCommand()
+{
+    return { "register", "build the register NUMS from a dBASE or CSV file, or a synthetic one", usage, run };
+}
+
+} // namespace venqor::cli

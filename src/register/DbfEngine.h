@@ -1,0 +1,32 @@
+#pragma once
+
+#include "TableEngine.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace venqor {
+
+// dBASE III tables (NAME.dbf) through shapelib. Files this engine creates hold their texts in
+// Windows-1251 (language driver byte 0xC9); files marked for code page 866 (0x65, 0x26) are
+// read and appended in that page. Fields: text C of the field's width (1..254), integer
+// N(11,0), float N(20,6), date D (YYYYMMDD, an empty date as blanks). Names are cut to
+// the 10 characters dBASE allows. dBASE files have no indexes: setIndexFields and findKey
+// raise TableError.
+class DbfTable : public Table {
+public:
+    // Records are read one by one in file order.
+    virtual std::int64_t recordCount() const = 0;
+    // Makes record `index` (from 0) current; false when it is marked deleted.
+    virtual bool readRecord(std::int64_t index) = 0;
+};
+
+// Whether a table name names a dBASE file: it ends in .dbf, in any case.
+bool IsDbfName(std::string_view name);
+
+// The table object of the file `name` in `directory`, not yet opened.
+std::unique_ptr<DbfTable> MakeDbfTable(const std::string& directory, const std::string& name);
+
+} // namespace venqor

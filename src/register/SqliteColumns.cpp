@@ -1,0 +1,119 @@
+#include "SqliteColumns.h"
+
+#include "FieldText.h"
+#include "scan/CodePage.h"
+#include "scan/Errors.h"
+
+#include <cmath>
+
+namespace venqor::sqlite {
+
+namespace {
+
+std::string_view columnText(sqlite3_stmt* row, int index)
+{
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(row, index));
+    return text ? std::string_view(text, static_cast<std::size_t>(sqlite3_column_bytes(row, index)))
+                : std::string_view();
+}
+
+} // namespace
+
+bool IsDateType(std::string_view declaredType)
+{
+    for (std::size_t i = 0; i + 4 <= declaredType.size(); ++i)
+        if (SameName(declaredType.substr(i, 4), "DATE"))
+            return true;
+    return false;
+}
+
+void Columns::reset(std::vector<Column> columns, std::string owner)
+{
+    columns_ = std::move(columns);
+    buffers_.assign(columns_.size(), {});
+    owner_ = std::move(owner);
+}
+
+void Columns::resetFromStatement(sqlite3_stmt* statement, std::string owner)
+{
+    std::vector<Column> columns;
+    const int count = sqlite3_column_count(statement);
+    for (int i = 0; i < count; ++i) {
+        const char* name = sqlite3_column_name(statement, i);
+        const char* type = sqlite3_column_decltype(statement, i);
+        columns.push_back({ Utf8ToCp1251(name ? name : ""), type && IsDateType(type) });
+    }
+    reset(std::move(columns), std::move(owner));
+}
+
+int Columns::indexOf(std::string_view name) const
+{
+    for (std::size_t i = 0; i < columns_.size(); ++i)
+        if (SameName(columns_[i].name, name))
+            return static_cast<int>(i);
+    throw TableError(owner_ + ": no field \"" + std::string(name) + "\"");
+}
+
+void Columns::check(int index) const
+{
+    if (index < 0 || index >= size())
+        throw TableError(owner_ + ": no field number " + std::to_string(index + 1));
+}
+
+std::string Columns::fieldName(int index) const
+{
+    return owner_ + ", field \"" + columns_[static_cast<std::size_t>(index)].name + "\"";
+}
+
+std::string_view Columns::text(sqlite3_stmt* row, int index)
+{
+    check(index);
+    std::string& buffer = buffers_[static_cast<std::size_t>(index)];
+    buffer.clear();
+    const std::string_view utf8 = columnText(row, index);
+    if (columns_[static_cast<std::size_t>(index)].isDate) {
+        if (const auto date = ParseIso(utf8)) {
+            buffer = FormatDmy(*date);
+            return buffer;
+        }
+    }
+    AppendUtf8AsCp1251(utf8, buffer);
+    return TrimTrailingBlanks(buffer);
+}
+
+Date Columns::date(sqlite3_stmt* row, int index) const
+{
+    check(index);
+    const std::string_view text = columnText(row, index);
+    if (text.empty())
+        return ZeroDate;
+    if (const auto date = ParseIso(text))
+        return *date;
+    throw ConvertError(fieldName(index) + ": \"" + Utf8ToCp1251(text) + "\" is not a date");
+}
+
+std::int64_t Columns::integer(sqlite3_stmt* row, int index) const
+{
+    check(index);
+    switch (sqlite3_column_type(row, index)) {
+    case SQLITE_NULL:
+        return 0;
+    case SQLITE_INTEGER:
+        return sqlite3_column_int64(row, index);
+    case SQLITE_FLOAT: {
+        const double value = sqlite3_column_double(row, index);
+        if (value == std::trunc(value) && std::fabs(value) < 9.2e18)
+            return static_cast<std::int64_t>(value);
+        break;
+    }
+    default:
+        try {
+            return IntegerFromText(columnText(row, index));
+        } catch (const ConvertError&) {
+        }
+    }
+    throw ConvertError(
+        fieldName(index) + ": \"" + Utf8ToCp1251(columnText(row, index)) + "\" is not a whole number");
+}
+
+} // namespace venqor::sqlite

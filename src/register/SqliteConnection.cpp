@@ -1,0 +1,404 @@
+#include "SqliteConnection.h"
+
+#include "FieldText.h"
+#include "scan/CodePage.h"
+#include "scan/Errors.h"
+
+#include <filesystem>
+
+namespace venqor::sqlite {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Page cache of each database file (in KiB when negative) and the part of it read
+// through mmap: a register of a million rows fits in both.
+constexpr const char* cacheSizePragma = "cache_size = -65536";
+constexpr const char* mmapSizePragma = "mmap_size = 1073741824";
+
+bool isIdentifierChar(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '$'
+        || static_cast<unsigned char>(c) >= 0x80;
+}
+
+// Reads the words of the head of a statement: keywords, names (bare or quoted) and single
+// punctuation characters, skipping blanks and comments.
+class HeadScanner {
+public:
+    struct Token {
+        std::size_t begin = 0;
+        std::string word; // a quoted name without its quotes
+        bool quoted = false;
+    };
+
+    explicit HeadScanner(std::string_view sql)
+        : sql_(sql)
+    {
+    }
+
+    Token next()
+    {
+        skipSpace();
+        Token token { pos_, {}, false };
+        if (pos_ >= sql_.size())
+            return token;
+        const char c = sql_[pos_];
+        if (c == '"' || c == '`' || c == '[') {
+            const char close = c == '[' ? ']' : c;
+            token.quoted = true;
+            for (++pos_; pos_ < sql_.size(); ++pos_) {
+                if (sql_[pos_] != close)
+                    token.word += sql_[pos_];
+                else if (close != ']' && pos_ + 1 < sql_.size() && sql_[pos_ + 1] == close)
+                    token.word += sql_[++pos_];
+                else
+                    break;
+            }
+            ++pos_;
+        } else if (isIdentifierChar(c)) {
+            while (pos_ < sql_.size() && isIdentifierChar(sql_[pos_]))
+                token.word += sql_[pos_++];
+        } else {
+            token.word = sql_[pos_++];
+        }
+        return token;
+    }
+
+    bool nextIs(std::string_view keyword)
+    {
+        const Token token = next();
+        return !token.quoted && SameName(token.word, keyword);
+    }
+
+    static bool is(const Token& token, std::string_view keyword)
+    {
+        return !token.quoted && SameName(token.word, keyword);
+    }
+
+private:
+    void skipSpace()
+    {
+        while (pos_ < sql_.size()) {
+            if (sql_[pos_] == ' ' || sql_[pos_] == '\t' || sql_[pos_] == '\r' || sql_[pos_] == '\n') {
+                ++pos_;
+            } else if (sql_.substr(pos_, 2) == "--") {
+                const auto end = sql_.find('\n', pos_);
+                pos_ = end == std::string_view::npos ? sql_.size() : end + 1;
+            } else if (sql_.substr(pos_, 2) == "/*") {
+                const auto end = sql_.find("*/", pos_ + 2);
+                pos_ = end == std::string_view::npos ? sql_.size() : end + 2;
+            } else {
+                break;
+            }
+        }
+    }
+
+    std::string_view sql_;
+    std::size_t pos_ = 0;
+};
+
+// The table a statement found missing ("no such table: NAME" or "main.NAME"), or "".
+std::string missingTable(std::string_view message)
+{
+    constexpr std::string_view prefix = "no such table: ";
+    if (!message.starts_with(prefix))
+        return {};
+    std::string_view name = message.substr(prefix.size());
+    if (name.starts_with("main."))
+        name.remove_prefix(5);
+    return name.find('.') == std::string_view::npos ? std::string(name) : std::string();
+}
+
+// SQLite reads a name beginning with "file:" as a URI; such a relative name is kept a path.
+std::string plainPath(const std::string& path)
+{
+    return path.starts_with("file:") ? "./" + path : path;
+}
+
+} // namespace
+
+std::string QuoteName(std::string_view name)
+{
+    std::string quoted = "\"";
+    for (const char c : name) {
+        quoted += c;
+        if (c == '"')
+            quoted += '"';
+    }
+    return quoted + '"';
+}
+
+Connection::Connection(std::string location, std::string path, bool singleFile)
+    : location_(std::move(location))
+    , singleFile_(singleFile)
+{
+    std::error_code ec;
+    if (singleFile_ ? !fs::is_regular_file(path, ec) : !fs::is_directory(path, ec))
+        throw TableError("database \"" + location_ + "\": no such " + (singleFile_ ? "file" : "directory"));
+    directory_ = singleFile_ ? fs::path(path).parent_path().string() : path;
+    if (directory_.empty())
+        directory_ = ".";
+    const std::string file = singleFile_ ? plainPath(path) : ":memory:";
+    if (sqlite3_open_v2(file.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr)
+        != SQLITE_OK) {
+        const std::string message = db_ ? lastError() : "out of memory";
+        sqlite3_close_v2(db_);
+        throw TableError("database \"" + location_ + "\": " + message);
+    }
+    sqlite3_extended_result_codes(db_, 1);
+    if (singleFile_) {
+        if (sqlite3_exec(db_, "SELECT count(*) FROM sqlite_schema", nullptr, nullptr, nullptr) != SQLITE_OK) {
+            const std::string message = lastError();
+            sqlite3_close_v2(db_);
+            throw TableError("database \"" + location_ + "\": " + message);
+        }
+        run((std::string("PRAGMA ") + cacheSizePragma).c_str());
+        run((std::string("PRAGMA ") + mmapSizePragma).c_str());
+    }
+}
+
+Connection::~Connection()
+{
+    if (transaction_ != Transaction::None)
+        sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
+    savepoint_ = {};
+    release_ = {};
+    rollback_ = {};
+    sqlite3_close_v2(db_);
+}
+
+std::string Connection::lastError() const
+{
+    return Utf8ToCp1251(sqlite3_errmsg(db_));
+}
+
+void Connection::fail(const std::string& what) const
+{
+    throw TableError(what + ": " + lastError());
+}
+
+void Connection::run(const char* sql)
+{
+    if (sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
+        fail("database \"" + location_ + "\"");
+}
+
+std::string Connection::fileOf(std::string_view name) const
+{
+    const std::string fileName = std::string(name) + ".DB";
+    const fs::path exact = fs::path(directory_) / fileName;
+    std::error_code ec;
+    if (fs::exists(exact, ec))
+        return exact.string();
+    for (const auto& entry : fs::directory_iterator(directory_, ec))
+        if (SameName(entry.path().filename().string(), fileName))
+            return entry.path().string();
+    return exact.string();
+}
+
+std::string Connection::schemaOf(std::string_view name, bool create)
+{
+    if (singleFile_)
+        return "main";
+    attachFile(name, create);
+    return QuoteName(Cp1251ToUtf8(name));
+}
+
+bool Connection::attachFile(std::string_view name, bool create)
+{
+    for (const auto& schema : attached_)
+        if (SameName(schema, name))
+            return false;
+    const std::string table = "table \"" + std::string(name) + "\"";
+    const std::string path = fileOf(name);
+    std::error_code ec;
+    if (!create && !fs::exists(path, ec))
+        throw TableError(table + ": no file \"" + path + "\"");
+
+    // SQLite attaches no file inside a transaction: the run's transaction is ended and
+    // begun anew around the attachment (every row posted so far stays).
+    const Transaction open = transaction_;
+    commit();
+    try {
+        attachNow(name, path);
+    } catch (...) {
+        resume(open);
+        throw;
+    }
+    resume(open);
+    return true;
+}
+
+void Connection::resume(Transaction open)
+{
+    if (open == Transaction::Read)
+        beginRead();
+    else if (open == Transaction::Write)
+        beginWrite();
+}
+
+void Connection::attachNow(std::string_view name, const std::string& path)
+{
+    const std::string table = "table \"" + std::string(name) + "\"";
+    const std::string schema = QuoteName(Cp1251ToUtf8(name));
+    sqlite3_stmt* raw = nullptr;
+    if (sqlite3_prepare_v2(db_, "ATTACH DATABASE ?1 AS ?2", -1, &raw, nullptr) != SQLITE_OK)
+        fail(table);
+    const Statement attach(raw);
+    const std::string file = plainPath(path);
+    const std::string schemaName = Cp1251ToUtf8(name);
+    sqlite3_bind_text(raw, 1, file.c_str(), -1, SQLITE_STATIC);
+    sqlite3_bind_text(raw, 2, schemaName.c_str(), -1, SQLITE_STATIC);
+    if (sqlite3_step(raw) != SQLITE_DONE)
+        fail(table + ", file \"" + path + "\"");
+    const std::string check = "SELECT count(*) FROM " + schema + ".sqlite_schema";
+    if (sqlite3_exec(db_, check.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
+        const std::string message = lastError();
+        sqlite3_exec(db_, ("DETACH DATABASE " + schema).c_str(), nullptr, nullptr, nullptr);
+        throw TableError(table + ", file \"" + path + "\": " + message);
+    }
+    run(("PRAGMA " + schema + "." + cacheSizePragma).c_str());
+    run(("PRAGMA " + schema + "." + mmapSizePragma).c_str());
+    attached_.emplace_back(name);
+}
+
+Statement Connection::prepare(std::string_view sql, std::size_t& used, const std::string& what)
+{
+    for (;;) {
+        sqlite3_stmt* raw = nullptr;
+        const char* tail = nullptr;
+        if (sqlite3_prepare_v3(
+                db_, sql.data(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT, &raw, &tail)
+            == SQLITE_OK) {
+            used = static_cast<std::size_t>(tail - sql.data());
+            return Statement(raw);
+        }
+        if (!singleFile_) {
+            const std::string name = Utf8ToCp1251(missingTable(sqlite3_errmsg(db_)));
+            std::error_code ec;
+            if (!name.empty() && fs::exists(fileOf(name), ec) && attachFile(name, false))
+                continue;
+        }
+        fail(what);
+    }
+}
+
+// In a directory each table lives in its own file, and so must the table a CREATE TABLE
+// makes and the index a CREATE INDEX makes: the object's name gets the schema of that file.
+std::string Connection::qualifyCreate(std::string_view sql)
+{
+    HeadScanner scanner(sql);
+    if (!scanner.nextIs("CREATE"))
+        return std::string(sql);
+    HeadScanner::Token token = scanner.next();
+    if (HeadScanner::is(token, "UNIQUE"))
+        token = scanner.next();
+    const bool index = HeadScanner::is(token, "INDEX");
+    if (!index && !HeadScanner::is(token, "TABLE"))
+        return std::string(sql);
+    token = scanner.next();
+    if (HeadScanner::is(token, "IF")) {
+        if (!scanner.nextIs("NOT") || !scanner.nextIs("EXISTS"))
+            return std::string(sql);
+        token = scanner.next();
+    }
+    const HeadScanner::Token object = token;
+    token = scanner.next();
+    if (token.word == "." && !token.quoted)
+        return std::string(sql);
+    std::string table = object.word;
+    if (index) {
+        if (!HeadScanner::is(token, "ON"))
+            return std::string(sql);
+        table = scanner.next().word;
+    }
+    if (table.empty())
+        return std::string(sql);
+    const std::string schema = schemaOf(Utf8ToCp1251(table), !index);
+    std::string qualified(sql.substr(0, object.begin));
+    qualified += schema + ".";
+    qualified += sql.substr(object.begin);
+    return qualified;
+}
+
+void Connection::execute(std::string_view sql)
+{
+    const std::string what = "database \"" + location_ + "\"";
+    std::string text(sql);
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        if (!singleFile_)
+            text = text.substr(0, pos) + qualifyCreate(std::string_view(text).substr(pos));
+        std::size_t used = 0;
+        const Statement statement = prepare(std::string_view(text).substr(pos), used, what);
+        if (!statement)
+            break;
+        int rc = SQLITE_ROW;
+        while ((rc = sqlite3_step(statement.get())) == SQLITE_ROW) { }
+        if (rc != SQLITE_DONE)
+            fail(what);
+        pos += used;
+    }
+}
+
+void Connection::beginRead()
+{
+    if (transaction_ != Transaction::None)
+        throw TableError("database \"" + location_ + "\": a transaction is already open");
+    run("BEGIN");
+    transaction_ = Transaction::Read;
+}
+
+void Connection::beginWrite()
+{
+    if (transaction_ != Transaction::None)
+        throw TableError("database \"" + location_ + "\": a transaction is already open");
+    run("BEGIN IMMEDIATE");
+    transaction_ = Transaction::Write;
+}
+
+void Connection::commit()
+{
+    if (transaction_ == Transaction::None)
+        return;
+    run("COMMIT");
+    transaction_ = Transaction::None;
+}
+
+std::optional<std::string> Connection::stepUnderSavepoint(sqlite3_stmt* insert)
+{
+    if (transaction_ != Transaction::Write) {
+        const bool done = sqlite3_step(insert) == SQLITE_DONE;
+        std::optional<std::string> refusal;
+        if (!done)
+            refusal = lastError();
+        sqlite3_reset(insert);
+        return refusal;
+    }
+    if (!savepoint_) {
+        std::size_t used = 0;
+        const std::string what = "database \"" + location_ + "\"";
+        savepoint_ = prepare("SAVEPOINT venqor_row", used, what);
+        release_ = prepare("RELEASE venqor_row", used, what);
+        rollback_ = prepare("ROLLBACK TO venqor_row", used, what);
+    }
+    const auto stepOnce = [this](const Statement& statement) {
+        const int rc = sqlite3_step(statement.get());
+        sqlite3_reset(statement.get());
+        if (rc != SQLITE_DONE)
+            fail("database \"" + location_ + "\"");
+    };
+    stepOnce(savepoint_);
+    std::optional<std::string> refusal;
+    if (sqlite3_step(insert) != SQLITE_DONE)
+        refusal = lastError();
+    sqlite3_reset(insert);
+    if (refusal)
+        stepOnce(rollback_);
+    stepOnce(release_);
+    return refusal;
+}
+
+} // namespace venqor::sqlite

@@ -1,0 +1,102 @@
+#pragma once
+
+#include <sqlite3.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace venqor::sqlite {
+
+// A prepared statement, finalized with its owner.
+class Statement {
+public:
+    Statement() = default;
+    explicit Statement(sqlite3_stmt* stmt)
+        : stmt_(stmt)
+    {
+    }
+    ~Statement() { sqlite3_finalize(stmt_); }
+    Statement(Statement&& other) noexcept
+        : stmt_(std::exchange(other.stmt_, nullptr))
+    {
+    }
+    Statement& operator=(Statement&& other) noexcept
+    {
+        std::swap(stmt_, other.stmt_);
+        return *this;
+    }
+
+    sqlite3_stmt* get() const { return stmt_; }
+    explicit operator bool() const { return stmt_ != nullptr; }
+
+private:
+    sqlite3_stmt* stmt_ = nullptr;
+};
+
+// An identifier in double quotes, for SQL text.
+std::string QuoteName(std::string_view name);
+
+// One SQLite connection. For a directory location its main database is in memory and
+// every table NAME is the file NAME.DB of the directory, attached on first use under the
+// schema name NAME, so that statements name tables as usual. For a single file the file
+// is the main database.
+class Connection {
+public:
+    Connection(std::string location, std::string path, bool singleFile);
+    ~Connection();
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    sqlite3* handle() const { return db_; }
+    const std::string& location() const { return location_; }
+    // The directory of the location's files (dBASE tables live there too).
+    const std::string& directory() const { return directory_; }
+
+    // The schema that holds table `name` (Windows-1251), quoted for SQL text. In a
+    // directory its file is attached now: missing, it is made when `create` is set, else
+    // TableError; a file that SQLite cannot read is a TableError naming it.
+    std::string schemaOf(std::string_view name, bool create);
+
+    // Prepares the first statement of `sql` (UTF-8), attaching the files of the tables it
+    // names; `used` receives the length of the text the statement took. A refused statement
+    // is a TableError that begins with `what`.
+    Statement prepare(std::string_view sql, std::size_t& used, const std::string& what);
+    // Runs every statement of `sql` (UTF-8).
+    void execute(std::string_view sql);
+
+    void beginRead();
+    void beginWrite();
+    void commit();
+    // Steps an INSERT to its end; inside a write transaction under its own savepoint, so
+    // that a refused row leaves the transaction as it was. SQLite's message when it refused the row.
+    std::optional<std::string> stepUnderSavepoint(sqlite3_stmt* insert);
+
+    // SQLite's message for the last failure, in Windows-1251.
+    std::string lastError() const;
+    // TableError with `what`, the location and SQLite's message.
+    [[noreturn]] void fail(const std::string& what) const;
+
+private:
+    enum class Transaction { None, Read, Write };
+
+    void run(const char* sql);
+    bool attachFile(std::string_view name, bool create);
+    void attachNow(std::string_view name, const std::string& path);
+    void resume(Transaction open);
+    std::string qualifyCreate(std::string_view sql);
+    std::string fileOf(std::string_view name) const;
+
+    std::string location_;
+    std::string directory_;
+    bool singleFile_;
+    sqlite3* db_ = nullptr;
+    std::vector<std::string> attached_;
+    Transaction transaction_ = Transaction::None;
+    Statement savepoint_, release_, rollback_;
+};
+
+} // namespace venqor::sqlite

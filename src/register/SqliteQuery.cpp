@@ -1,0 +1,148 @@
+#include "FieldText.h"
+#include "SqliteColumns.h"
+#include "SqliteObjects.h"
+#include "scan/CodePage.h"
+#include "scan/Errors.h"
+
+namespace venqor::sqlite {
+
+namespace {
+
+class SqliteQuery final : public Query {
+public:
+    explicit SqliteQuery(std::shared_ptr<Connection> connection)
+        : connection_(std::move(connection))
+        , owner_("query on \"" + connection_->location() + "\"")
+    {
+    }
+
+    void setSql(std::string_view sql) override
+    {
+        close();
+        statement_ = {};
+        sql_ = sql;
+        owner_ = "query \"" + sql_ + "\" on \"" + connection_->location() + "\"";
+    }
+
+    void prepare() override
+    {
+        if (statement_)
+            return;
+        const std::string utf8 = Cp1251ToUtf8(sql_);
+        std::size_t used = 0;
+        Statement statement = connection_->prepare(utf8, used, owner_);
+        if (!statement)
+            throw TableError(owner_ + ": no statement");
+        if (!IsBlank(std::string_view(utf8).substr(used)))
+            throw TableError(owner_ + ": more than one statement");
+        statement_ = std::move(statement);
+        columns_.resetFromStatement(statement_.get(), owner_);
+        parameters_.clear();
+        for (int i = 1; i <= sqlite3_bind_parameter_count(statement_.get()); ++i) {
+            const char* name = sqlite3_bind_parameter_name(statement_.get(), i);
+            parameters_.push_back(name ? Utf8ToCp1251(name + 1) : std::string());
+        }
+        buffers_.assign(parameters_.size(), {});
+    }
+
+    void setParam(std::string_view name, std::int64_t value) override
+    {
+        sqlite3_bind_int64(statement_.get(), parameter(name), value);
+    }
+
+    void setParam(std::string_view name, std::string_view text) override
+    {
+        const int index = parameter(name);
+        std::string& buffer = buffers_[static_cast<std::size_t>(index - 1)];
+        buffer.clear();
+        AppendCp1251AsUtf8(text, buffer);
+        sqlite3_bind_text(
+            statement_.get(), index, buffer.data(), static_cast<int>(buffer.size()), SQLITE_STATIC);
+    }
+
+    void setParam(std::string_view name, Date value) override
+    {
+        const int index = parameter(name);
+        if (value.isZero()) {
+            sqlite3_bind_null(statement_.get(), index);
+            return;
+        }
+        std::string& buffer = buffers_[static_cast<std::size_t>(index - 1)];
+        buffer = FormatIso(value);
+        sqlite3_bind_text(
+            statement_.get(), index, buffer.data(), static_cast<int>(buffer.size()), SQLITE_STATIC);
+    }
+
+    void open() override
+    {
+        prepare();
+        sqlite3_reset(statement_.get());
+        const int rc = sqlite3_step(statement_.get());
+        if (rc != SQLITE_ROW && rc != SQLITE_DONE)
+            connection_->fail(owner_);
+        hasRow_ = rc == SQLITE_ROW;
+        open_ = true;
+    }
+
+    void close() override
+    {
+        if (statement_)
+            sqlite3_reset(statement_.get());
+        open_ = false;
+        hasRow_ = false;
+    }
+
+    bool isOpen() const override { return open_; }
+    bool eof() const override { return !hasRow_; }
+
+    int fieldIndex(std::string_view name) const override
+    {
+        if (!statement_)
+            throw TableError(owner_ + ": the query is not prepared");
+        return columns_.indexOf(name);
+    }
+
+    std::string_view fieldText(int index) override { return columns_.text(currentRow(), index); }
+    Date fieldDate(int index) override { return columns_.date(currentRow(), index); }
+    std::int64_t fieldInt(int index) override { return columns_.integer(currentRow(), index); }
+
+private:
+    // The number of a parameter (:NAME, @NAME or $NAME; Latin case ignored); a new value
+    // ends the current result.
+    int parameter(std::string_view name)
+    {
+        prepare();
+        if (open_)
+            close();
+        for (std::size_t i = 0; i < parameters_.size(); ++i)
+            if (SameName(parameters_[i], name))
+                return static_cast<int>(i + 1);
+        throw TableError(owner_ + ": no parameter \"" + std::string(name) + "\"");
+    }
+
+    sqlite3_stmt* currentRow() const
+    {
+        if (!hasRow_)
+            throw TableError(owner_ + ": no current row");
+        return statement_.get();
+    }
+
+    std::shared_ptr<Connection> connection_;
+    std::string sql_;
+    std::string owner_;
+    Statement statement_;
+    Columns columns_;
+    std::vector<std::string> parameters_;
+    std::vector<std::string> buffers_;
+    bool open_ = false;
+    bool hasRow_ = false;
+};
+
+} // namespace
+
+std::unique_ptr<Query> MakeQuery(std::shared_ptr<Connection> connection)
+{
+    return std::make_unique<SqliteQuery>(std::move(connection));
+}
+
+} // namespace venqor::sqlite

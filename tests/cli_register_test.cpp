@@ -1,0 +1,143 @@
+// End-to-end runs of venqor-cli register, the built program in VENQOR_BIN.
+#include "support/SqliteQuery.h"
+#include "support/TempDir.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+namespace venqor {
+namespace {
+
+using test::TempDir;
+
+struct CliRun {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+std::string shellQuoted(const std::string& s)
+{
+    std::string q = "'";
+    for (const char c : s)
+        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+CliRun venqorCli(const TempDir& dir, const std::vector<std::string>& args)
+{
+    const char* bin = std::getenv("VENQOR_BIN");
+    if (!bin)
+        throw std::runtime_error("VENQOR_BIN is not set");
+    std::string command = shellQuoted(std::string(bin) + "/venqor-cli");
+    for (const std::string& a : args)
+        command += " " + shellQuoted(a);
+    command += " </dev/null >" + shellQuoted(dir.file("out.txt")) + " 2>" + shellQuoted(dir.file("err.txt"));
+    const int rc = std::system(command.c_str());
+    if (rc == -1 || !WIFEXITED(rc))
+        throw std::runtime_error("cannot run " + command);
+    return { WEXITSTATUS(rc), test::readFile(dir.file("out.txt")), test::readFile(dir.file("err.txt")) };
+}
+
+std::string rowCount(const std::string& file)
+{
+    return *test::SqliteRows(file, "SELECT count(*) FROM NUMS").at(0).at(0);
+}
+
+TEST(CliRegister, ImportsACsvRegister)
+{
+    TempDir dir;
+    const std::string source = dir.write(
+        "r.csv", "NUM,FAM,NAM,OTCH,BIRTH\n123-456-789 64,ЁЛКИН,ПЁТР,ИВАНОВИЧ,01.02.1950\n1001,А,Б,В,\n");
+    const std::string reg = dir.file("reg");
+    const CliRun run = venqorCli(dir, { "register", "import", source, reg });
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, "imported 2 rows into " + reg + "/NUMS.DB\n"); // no progress bar off a terminal
+    const std::vector<test::SqlRow> expected = { { "ЁЛКИН", "ПЁТР", "1950-02-01" } };
+    EXPECT_EQ(test::SqliteRows(reg + "/NUMS.DB", "SELECT FAM, NAM, BIRTH FROM NUMS WHERE NUM = 123456789"),
+        expected);
+}
+
+TEST(CliRegister, FailedImportSaysWhereAndLeavesTheRegister)
+{
+    TempDir dir;
+    const std::string reg = dir.file("reg");
+    ASSERT_EQ(venqorCli(dir, { "register", "demo", reg, "--rows", "10" }).status, 0);
+    const std::string before = test::readFile(reg + "/NUMS.DB");
+    const std::string source
+        = dir.write("r.csv", "NUM,FAM,NAM,OTCH,BIRTH\n1001,А,Б,В,\n1002,А,Б,В,30.02.1950\n");
+    const CliRun run = venqorCli(dir, { "register", "import", source, reg });
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "venqor-cli register: " + source + ", line 3: bad date \"30.02.1950\" in BIRTH\n");
+    EXPECT_EQ(test::readFile(reg + "/NUMS.DB"), before);
+}
+
+TEST(CliRegister, DemoWritesTheRowsAskedFor)
+{
+    TempDir dir;
+    const CliRun defaults = venqorCli(dir, { "register", "demo", dir.file("a") });
+    EXPECT_EQ(defaults.status, 0) << defaults.err;
+    EXPECT_EQ(defaults.err, "wrote 1000 demo rows into " + dir.file("a") + "/NUMS.DB\n");
+    EXPECT_EQ(rowCount(dir.file("a/NUMS.DB")), "1000");
+
+    // The options may come in any order; the same seed gives the same people.
+    EXPECT_EQ(venqorCli(dir, { "register", "demo", dir.file("b"), "--seed", "7", "--rows", "25" }).status, 0);
+    EXPECT_EQ(venqorCli(dir, { "register", "demo", dir.file("c"), "--rows", "25", "--seed", "7" }).status, 0);
+    const std::string all = "SELECT * FROM NUMS ORDER BY NUM";
+    EXPECT_EQ(rowCount(dir.file("b/NUMS.DB")), "25");
+    EXPECT_EQ(test::SqliteRows(dir.file("b/NUMS.DB"), all), test::SqliteRows(dir.file("c/NUMS.DB"), all));
+}
+
+TEST(CliRegister, HelpListsTheCommandAndItsForms)
+{
+    TempDir dir;
+    const CliRun top = venqorCli(dir, { "--help" });
+    EXPECT_EQ(top.status, 0);
+    EXPECT_NE(top.out.find("  register "), std::string::npos) << top.out;
+    for (const std::vector<std::string>& args :
+        { std::vector<std::string> { "register", "--help" }, { "register", "demo", "--help" } }) {
+        const CliRun run = venqorCli(dir, args);
+        EXPECT_EQ(run.status, 0);
+        EXPECT_NE(run.out.find("venqor-cli register import SOURCE DIR"), std::string::npos) << run.out;
+        EXPECT_NE(run.out.find("venqor-cli register demo DIR [--rows N] [--seed S]"), std::string::npos);
+    }
+}
+
+TEST(CliRegister, UsageErrorsExitWithTwo)
+{
+    struct Case {
+        const char* edge;
+        std::vector<std::string> args;
+        std::string message;
+    };
+    const Case cases[] = {
+        { "no action", { "register" }, "missing import or demo" },
+        { "unknown action", { "register", "export" }, "unknown register command \"export\"" },
+        { "import without DIR", { "register", "import", "r.csv" }, "missing DIR" },
+        { "import with one argument too many", { "register", "import", "r.csv", "d", "e" },
+            "unexpected argument e" },
+        { "demo without DIR", { "register", "demo" }, "missing DIR" },
+        { "rows not a number", { "register", "demo", "d", "--rows", "many" },
+            "option --rows takes a number" },
+        { "negative rows", { "register", "demo", "d", "--rows", "-5" }, "option --rows takes a number" },
+        { "more rows than numbers", { "register", "demo", "d", "--rows", "999999000" },
+            "option --rows takes a number" },
+        { "rows without value", { "register", "demo", "d", "--rows" }, "option --rows needs a value" },
+        { "unknown option", { "register", "demo", "d", "--colour" }, "unknown option --colour" },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.edge);
+        TempDir dir;
+        const CliRun run = venqorCli(dir, c.args);
+        EXPECT_EQ(run.status, 2);
+        EXPECT_NE(run.err.find("venqor-cli register: " + c.message), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find("Usage: venqor-cli register import"), std::string::npos) << run.err;
+        EXPECT_FALSE(std::filesystem::exists(dir.file("d")));
+    }
+}
+
+} // namespace
+} // namespace venqor

@@ -1,5 +1,6 @@
 #include "PgEngine.h"
 
+#include "FieldText.h"
 #include "PgConnection.h"
 #include "PgValues.h"
 #include "scan/CodePage.h"
@@ -43,18 +44,6 @@ std::vector<std::string> splitFieldList(std::string_view list)
         list.remove_prefix(std::min(semicolon + 1, list.size()));
     }
     return fields;
-}
-
-bool sameName(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-        if (lower(a[i]) != lower(b[i]))
-            return false;
-    }
-    return true;
 }
 
 class PgTable final : public Table {
@@ -133,7 +122,7 @@ public:
                 = splitFieldList(Utf8ToCp1251(PQgetvalue(result.get(), row, 1)));
             const bool primary = PQgetvalue(result.get(), row, 0)[0] == 't';
             if (wanted.empty() ? primary
-                               : std::equal(wanted.begin(), wanted.end(), keys.begin(), keys.end(), sameName))
+                               : std::equal(wanted.begin(), wanted.end(), keys.begin(), keys.end(), SameName))
                 found = keys;
         }
         if (found.empty())
@@ -204,7 +193,7 @@ public:
                 sql += " date";
                 break;
             }
-            keyFound = keyFound || sameName(field.name, primaryKey);
+            keyFound = keyFound || SameName(field.name, primaryKey);
         }
         if (!keyFound)
             record_.fail("the primary key " + std::string(primaryKey) + " is none of the fields");
@@ -382,7 +371,14 @@ public:
 
     void setParam(std::string_view name, std::int64_t value) override { param(name) = std::to_string(value); }
     void setParam(std::string_view name, std::string_view text) override { param(name) = Cp1251ToUtf8(text); }
-    void setParam(std::string_view name, Date value) override { param(name) = FormatIso(value); }
+    // The zero date is bound as NULL, the empty date of the tables.
+    void setParam(std::string_view name, Date value) override
+    {
+        auto& cell = param(name);
+        cell.reset();
+        if (!value.isZero())
+            cell = FormatIso(value);
+    }
 
     void open() override
     {

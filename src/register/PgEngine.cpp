@@ -35,6 +35,15 @@ std::string identifier(std::string_view name, const Connection& conn, std::strin
     return out + '"';
 }
 
+// A name from the catalog as an SQL identifier, exactly as spelled.
+std::string quoted(std::string_view name)
+{
+    std::string out = "\"";
+    for (const char c : name)
+        out += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return out + '"';
+}
+
 std::vector<std::string> splitFieldList(std::string_view list)
 {
     std::vector<std::string> fields;
@@ -116,21 +125,22 @@ public:
             " AND i.indexprs IS NULL AND i.indpred IS NULL ORDER BY i.indisprimary DESC",
             { tableOid_ }, name_);
         const std::vector<std::string> wanted = splitFieldList(fields);
-        std::vector<std::string> found;
+        std::vector<std::string> found; // UTF-8, as the catalog spells them
         for (int row = 0; row < PQntuples(result.get()) && found.empty(); ++row) {
-            const std::vector<std::string> keys
-                = splitFieldList(Utf8ToCp1251(PQgetvalue(result.get(), row, 1)));
+            const std::string keys = PQgetvalue(result.get(), row, 1);
+            const std::vector<std::string> names = splitFieldList(Utf8ToCp1251(keys));
             const bool primary = PQgetvalue(result.get(), row, 0)[0] == 't';
-            if (wanted.empty() ? primary
-                               : std::equal(wanted.begin(), wanted.end(), keys.begin(), keys.end(), SameName))
-                found = keys;
+            if (wanted.empty()
+                    ? primary
+                    : std::equal(wanted.begin(), wanted.end(), names.begin(), names.end(), SameName))
+                found = splitFieldList(keys);
         }
         if (found.empty())
             record_.fail(
                 fields.empty() ? std::string("no primary index") : "no index on " + std::string(fields));
         keyFields_.clear();
         for (const std::string& key : found)
-            keyFields_.push_back(identifier(key, *conn_, name_));
+            keyFields_.push_back(quoted(key));
         if (keyFields_.size() == 1)
             keyStatement_ = conn_->prepare(lookupSql(0), name_);
     }
@@ -303,7 +313,7 @@ private:
         return values_[static_cast<std::size_t>(index)];
     }
 
-    // SELECT of the first record with the given key fields; the fields marked in `empty`
+    // SELECT of the first record with the key fields (UTF-8); the fields marked in `empty`
     // match records where they read as empty (no parameter for them).
     std::string lookupSql(unsigned empty) const
     {
@@ -318,7 +328,7 @@ private:
             else
                 sql += key + " = $" + std::to_string(++parameter);
         }
-        return Cp1251ToUtf8(sql + " LIMIT 1");
+        return sql + " LIMIT 1";
     }
 
     bool found(pg::Result result)

@@ -172,7 +172,7 @@ TEST_F(PgEngineTest, EmptyKeyValuesMatchNullAndEmptyFields)
     EXPECT_EQ(nums->fieldInt("NUM"), 2);
 }
 
-TEST_F(PgEngineTest, RefusesIndexesTheTableLacks)
+TEST_F(PgEngineTest, IndexesAreFoundByExactlyTheirFields)
 {
     db->execute("CREATE INDEX nums_fio3 ON nums (fam, nam, otch); CREATE TABLE nokey (num bigint)");
     struct {
@@ -193,6 +193,14 @@ TEST_F(PgEngineTest, RefusesIndexesTheTableLacks)
     nokey->open();
     EXPECT_NE(
         tableErrorOf([&] { nokey->setIndexFields(""); }).find("NOKEY: no primary index"), std::string::npos);
+
+    // A key column whose name was written in quotes with capitals.
+    db->execute("CREATE TABLE mixed (\"Num\" bigint PRIMARY KEY); INSERT INTO mixed VALUES (7)");
+    const auto mixed = db->table("MIXED");
+    mixed->open();
+    mixed->setIndexFields("");
+    ASSERT_TRUE(mixed->findKey(std::int64_t { 7 }));
+    EXPECT_EQ(mixed->fieldInt("NUM"), 7);
 }
 
 TEST_F(PgEngineTest, NamesThatAreNoIdentifiersAreRefused)

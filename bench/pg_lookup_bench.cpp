@@ -1,10 +1,14 @@
-// Register lookups against PostgreSQL over its Unix socket, in the demo register: one at a time through the
-// engine (as a run makes them), and what batching would gain: one `= ANY($1)` round trip
-// for a batch of keys, or libpq's pipeline mode with a batch of queries in flight.
+// Register lookups against PostgreSQL over its Unix socket, in the demo register: one at a
+// time through the engine (as a run makes them), and what batching would gain: one round
+// trip for a batch of keys (= ANY, unnest), or libpq's pipeline mode with a batch of
+// queries in flight.
 //
 // Run under scripts/with-postgres (it exports VENQOR_PG_URI):
 //   scripts/with-postgres build/bench/pg_lookup_bench
-// VENQOR_BENCH_ROWS sets the register size (default 1,000,000).
+// VENQOR_BENCH_ROWS sets the register size (default 1,000,000). The register of a million
+// rows with its two indexes takes about 200 MB; with the server's default 128 MB of shared
+// buffers random lookups also measure reads from the system's page cache, so compare with
+// VENQOR_PG_SERVER_OPTIONS="-c shared_buffers=512MB" as well.
 
 #include "register/DemoRegister.h"
 #include "register/PgEngine.h"
@@ -97,6 +101,12 @@ void fillRegister(PGconn* conn, std::int64_t rows)
     check(conn, PQgetResult(conn), PGRES_COMMAND_OK);
     check(conn, PQexec(conn, "CREATE INDEX nums_fio ON nums (fam, nam, otch, birth); ANALYZE nums"),
         PGRES_COMMAND_OK);
+    // Into the server's buffers as far as they reach (shared_buffers; see the header).
+    const Res warmed(PQexec(conn,
+        "CREATE EXTENSION IF NOT EXISTS pg_prewarm; SELECT pg_prewarm('nums'),"
+        " pg_prewarm('nums_pkey'), pg_prewarm('nums_fio')"));
+    if (PQresultStatus(warmed.get()) != PGRES_TUPLES_OK)
+        std::cerr << "register not prewarmed: " << PQerrorMessage(conn);
 }
 
 // Indexes of persons to look up, in a fixed random order.

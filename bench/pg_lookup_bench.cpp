@@ -1,11 +1,16 @@
-// Register lookups against PostgreSQL over its Unix socket: one at a time through the
-// engine (as a run makes them), and what batching would gain: one `= ANY($1)` round trip
-// for a batch of keys, or libpq's pipeline mode with a batch of queries in flight.
+// Register lookups against PostgreSQL over its Unix socket, in the demo register: one at a
+// time through the engine (as a run makes them), and what batching would gain: one round
+// trip for a batch of keys (= ANY, unnest), or libpq's pipeline mode with a batch of
+// queries in flight.
 //
 // Run under scripts/with-postgres (it exports VENQOR_PG_URI):
 //   scripts/with-postgres build/bench/pg_lookup_bench
-// VENQOR_BENCH_ROWS sets the register size (default 1,000,000).
+// VENQOR_BENCH_ROWS sets the register size (default 1,000,000). The register of a million
+// rows with its two indexes takes about 200 MB; with the server's default 128 MB of shared
+// buffers random lookups also measure reads from the system's page cache, so compare with
+// VENQOR_PG_SERVER_OPTIONS="-c shared_buffers=512MB" as well.
 
+#include "register/DemoRegister.h"
 #include "register/PgEngine.h"
 #include "scan/CodePage.h"
 #include "scan/Errors.h"
@@ -24,56 +29,21 @@ namespace {
 constexpr int batchSize = 100;
 constexpr std::size_t keyCount = 1 << 16;
 
-// A synthetic person of the register; distinct indexes give distinct numbers and distinct
-// (FAM, NAM, OTCH, BIRTH). Texts in UTF-8.
+constexpr std::uint64_t seed = 1;
+
+// Person `index` of the demo register, texts in UTF-8 as the server takes them.
 struct Person {
     std::int64_t num;
     std::string fam, nam, otch;
     Date birth;
+    std::string cond, sex;
 };
-
-const std::array<const char*, 16> surnames = {
-    "ИВАНОВ",
-    "ПЕТРОВ",
-    "СИДОРОВ",
-    "КУЗНЕЦОВ",
-    "СМИРНОВ",
-    "ПОПОВ",
-    "ВАСИЛЬЕВ",
-    "СОКОЛОВ",
-    "МИХАЙЛОВ",
-    "НОВИКОВ",
-    "ФЁДОРОВ",
-    "МОРОЗОВ",
-    "ВОЛКОВ",
-    "АЛЕКСЕЕВ",
-    "ЛЕБЕДЕВ",
-    "СЕМЁНОВ",
-};
-const std::array<const char*, 8> names
-    = { "ИВАН", "ПЁТР", "СЕРГЕЙ", "АНДРЕЙ", "АЛЕКСЕЙ", "ЮРИЙ", "ОЛЕГ", "НИКОЛАЙ" };
-const std::array<const char*, 8> patronymics
-    = { "ИВАНОВИЧ", "ПЕТРОВИЧ", "СЕРГЕЕВИЧ", "АНДРЕЕВИЧ", "АЛЕКСЕЕВИЧ", "ЮРЬЕВИЧ", "ОЛЕГОВИЧ", "НИКОЛАЕВИЧ" };
 
 Person personAt(std::int64_t index)
 {
-    // Mixed radix: surname, name, patronymic, a surname suffix, and what is left in the
-    // birth date (with the index's low digits spread over 1930..2004).
-    std::int64_t rest = index;
-    const auto take = [&rest](std::int64_t radix) {
-        const std::int64_t digit = rest % radix;
-        rest /= radix;
-        return static_cast<std::size_t>(digit);
-    };
-    Person p;
-    p.num = 100'000'000 + index * 7;
-    p.fam = surnames[take(surnames.size())];
-    p.nam = names[take(names.size())];
-    p.otch = patronymics[take(patronymics.size())];
-    p.fam += "-" + std::to_string(take(100));
-    p.birth = *MakeDate(1930, 1, 1);
-    p.birth.days += static_cast<std::int32_t>((rest * 2700 + index % 2700) % 27'000);
-    return p;
+    const DemoPerson p = DemoPersonAt(seed, index);
+    return { p.num, Cp1251ToUtf8(p.fam), Cp1251ToUtf8(p.nam), Cp1251ToUtf8(p.otch), p.birth,
+        Cp1251ToUtf8(std::string(1, p.cond)), Cp1251ToUtf8(std::string(1, p.sex)) };
 }
 
 std::int64_t rowCount()
@@ -119,7 +89,7 @@ void fillRegister(PGconn* conn, std::int64_t rows)
     for (std::int64_t i = 0; i < rows; ++i) {
         const Person p = personAt(i);
         chunk += std::to_string(p.num) + '\t' + p.fam + '\t' + p.nam + '\t' + p.otch + '\t'
-            + FormatIso(p.birth) + "\t \t\xD0\x9C\t\\N\n";
+            + FormatIso(p.birth) + '\t' + p.cond + '\t' + p.sex + "\t\\N\n";
         if (chunk.size() > (1 << 20) || i + 1 == rows) {
             if (PQputCopyData(conn, chunk.data(), static_cast<int>(chunk.size())) != 1)
                 throw std::runtime_error(PQerrorMessage(conn));
@@ -131,6 +101,12 @@ void fillRegister(PGconn* conn, std::int64_t rows)
     check(conn, PQgetResult(conn), PGRES_COMMAND_OK);
     check(conn, PQexec(conn, "CREATE INDEX nums_fio ON nums (fam, nam, otch, birth); ANALYZE nums"),
         PGRES_COMMAND_OK);
+    // Into the server's buffers as far as they reach (shared_buffers; see the header).
+    const Res warmed(PQexec(conn,
+        "CREATE EXTENSION IF NOT EXISTS pg_prewarm; SELECT pg_prewarm('nums'),"
+        " pg_prewarm('nums_pkey'), pg_prewarm('nums_fio')"));
+    if (PQresultStatus(warmed.get()) != PGRES_TUPLES_OK)
+        std::cerr << "register not prewarmed: " << PQerrorMessage(conn);
 }
 
 // Indexes of persons to look up, in a fixed random order.

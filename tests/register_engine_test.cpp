@@ -31,6 +31,19 @@ std::string cp(std::string_view utf8)
     return Utf8ToCp1251(utf8);
 }
 
+// Whether a message names something, in any Latin case (PostgreSQL folds names).
+bool mentions(std::string_view message, std::string_view name)
+{
+    for (std::size_t i = 0; i + name.size() <= message.size(); ++i) {
+        std::size_t j = 0;
+        while (j < name.size() && std::toupper(static_cast<unsigned char>(message[i + j])) == name[j])
+            ++j;
+        if (j == name.size())
+            return true;
+    }
+    return false;
+}
+
 Date dmy(std::string_view text)
 {
     return text.empty() ? ZeroDate : ParseDmy(text).value();
@@ -339,7 +352,7 @@ TEST_P(RegisterBehaviour, Lookup)
     if (c.outcome == Outcome::Unavailable) {
         EXPECT_FALSE(reg.available());
         EXPECT_NE(reg.unavailableReason(), "");
-        EXPECT_NE(reg.unavailableReason().find(c.mention), std::string::npos) << reg.unavailableReason();
+        EXPECT_TRUE(mentions(reg.unavailableReason(), c.mention)) << reg.unavailableReason();
         return;
     }
     ASSERT_TRUE(reg.available()) << reg.unavailableReason();
@@ -353,7 +366,7 @@ TEST_P(RegisterBehaviour, Lookup)
             lookup();
             ADD_FAILURE() << "the lookup did not fail";
         } catch (const TableError& error) {
-            EXPECT_NE(std::string(error.what()).find(c.mention), std::string::npos) << error.what();
+            EXPECT_TRUE(mentions(error.what(), c.mention)) << error.what();
         }
         return;
     }
@@ -459,9 +472,9 @@ TEST_P(TableWriting, AnktRowsUnderOneTransaction)
                 ankt->setField(ankt->fieldIndex("SEX"), std::string_view("\xCC"));
                 ankt->setField(ankt->fieldIndex("BIRTH"), std::string_view(row.birth));
                 EXPECT_NE(row.outcome, RowOutcome::RefusedBySetField);
-            } catch (const ConvertError& error) {
+            } catch (const Error& error) {
                 EXPECT_EQ(row.outcome, RowOutcome::RefusedBySetField) << error.what();
-                EXPECT_NE(std::string(error.what()).find("BIRTH"), std::string::npos) << error.what();
+                EXPECT_TRUE(mentions(error.what(), "BIRTH")) << error.what();
                 ankt->cancel();
                 continue;
             }
@@ -474,7 +487,7 @@ TEST_P(TableWriting, AnktRowsUnderOneTransaction)
                 EXPECT_EQ(row.outcome, RowOutcome::Stored);
             } catch (const TableError& error) {
                 EXPECT_EQ(row.outcome, RowOutcome::RefusedByPost) << error.what();
-                EXPECT_NE(std::string(error.what()).find("ANKT"), std::string::npos) << error.what();
+                EXPECT_TRUE(mentions(error.what(), "ANKT")) << error.what();
                 ankt->cancel();
             }
         }
@@ -549,13 +562,14 @@ TEST_P(TableWriting, FieldsTakeTextsOrRefuseThem)
             { "D", FieldType::Date, 0 }, { "S", FieldType::Text, 5 } },
         "K");
     table->open();
+    table->setIndexFields("");
     std::int64_t key = 0;
     for (const ConversionCase& c : conversionCases) {
         SCOPED_TRACE(c.name);
         table->insert();
         table->setField(0, ++key);
         if (c.refused) {
-            EXPECT_THROW(table->setField(c.field + 1, std::string_view(c.text)), ConvertError);
+            EXPECT_THROW(table->setField(c.field + 1, std::string_view(c.text)), Error);
             table->cancel();
             continue;
         }
@@ -594,7 +608,7 @@ TEST_P(TableWriting, OpeningAMissingTableNamesIt)
         table->open();
         ADD_FAILURE() << "opened a missing table";
     } catch (const TableError& error) {
-        EXPECT_NE(std::string(error.what()).find("ABSENT"), std::string::npos) << error.what();
+        EXPECT_TRUE(mentions(error.what(), "ABSENT")) << error.what();
     }
     EXPECT_FALSE(table->isOpen());
 }

@@ -24,7 +24,7 @@ namespace fs = std::filesystem;
 
 constexpr int maxTextWidth = 254;
 constexpr int integerWidth = 11;
-constexpr int floatWidth = 20;
+constexpr int floatWidth = 19; // the widest number dBASE III readers take
 constexpr int floatDecimals = 6;
 constexpr std::size_t maxNameLength = XBASE_FLDNAME_LEN_WRITE;
 
@@ -50,6 +50,31 @@ std::uint32_t littleEndian(const unsigned char* bytes, int count)
     for (int i = count - 1; i >= 0; --i)
         value = value << 8 | bytes[i];
     return value;
+}
+
+// shapelib rebuilds a table's file name from its stem with ".dbf" or ".DBF"; its file hook
+// opens the exact file of the table instead, for the duration of one open or create call.
+thread_local const std::string* exactDbfPath = nullptr;
+
+SAFile openExact(const char* filename, const char* access)
+{
+    static const SAHooks defaults = [] {
+        SAHooks hooks;
+        SASetupDefaultHooks(&hooks);
+        return hooks;
+    }();
+    return defaults.FOpen(exactDbfPath && IsDbfName(filename) ? exactDbfPath->c_str() : filename, access);
+}
+
+template <class Call> DBFHandle withExactPath(const std::string& path, Call call)
+{
+    SAHooks hooks;
+    SASetupDefaultHooks(&hooks);
+    hooks.FOpen = openExact;
+    exactDbfPath = &path;
+    const DBFHandle handle = call(hooks);
+    exactDbfPath = nullptr;
+    return handle;
 }
 
 // A field of the file as this engine writes and reads it.
@@ -88,9 +113,10 @@ public:
         if (!fs::is_regular_file(path_, ec))
             throw TableError(owner_ + ": no such file");
         const std::uint32_t recordLength = checkHeader();
-        handle_ = DBFOpen(path_.c_str(), "rb+");
-        if (!handle_)
-            handle_ = DBFOpen(path_.c_str(), "rb");
+        for (const char* access : { "rb+", "rb" })
+            if (!handle_)
+                handle_ = withExactPath(
+                    path_, [&](SAHooks& hooks) { return DBFOpenLL(path_.c_str(), access, &hooks); });
         if (!handle_)
             throw TableError(owner_ + ": cannot open: " + std::strerror(errno));
         readFields();
@@ -147,7 +173,8 @@ public:
         }
 
         removeCodePageFile();
-        handle_ = DBFCreateEx(path_.c_str(), "LDID/201");
+        handle_ = withExactPath(
+            path_, [&](SAHooks& hooks) { return DBFCreateLL(path_.c_str(), "LDID/201", &hooks); });
         if (!handle_)
             throw TableError(owner_ + ": cannot create: " + std::strerror(errno));
         for (std::size_t i = 0; i < fields.size(); ++i) {

@@ -12,7 +12,7 @@ namespace venqor {
 // dBASE III tables (NAME.dbf) through shapelib. Files this engine creates hold their texts in
 // Windows-1251 (language driver byte 0xC9); files marked for code page 866 (0x65, 0x26) are
 // read and appended in that page. Fields: text C of the field's width (1..254), integer
-// N(11,0), float N(20,6), date D (YYYYMMDD, an empty date as blanks). Names are cut to
+// N(11,0), float N(19,6), date D (YYYYMMDD, an empty date as blanks). Names are cut to
 // the 10 characters dBASE allows. dBASE files have no indexes: setIndexFields and findKey
 // raise TableError.
 class DbfTable : public Table {

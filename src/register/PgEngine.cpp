@@ -1,5 +1,6 @@
 #include "PgEngine.h"
 
+#include "FieldText.h"
 #include "PgConnection.h"
 #include "PgValues.h"
 #include "scan/CodePage.h"
@@ -34,6 +35,15 @@ std::string identifier(std::string_view name, const Connection& conn, std::strin
     return out + '"';
 }
 
+// A name from the catalog as an SQL identifier, exactly as spelled.
+std::string quoted(std::string_view name)
+{
+    std::string out = "\"";
+    for (const char c : name)
+        out += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return out + '"';
+}
+
 std::vector<std::string> splitFieldList(std::string_view list)
 {
     std::vector<std::string> fields;
@@ -43,18 +53,6 @@ std::vector<std::string> splitFieldList(std::string_view list)
         list.remove_prefix(std::min(semicolon + 1, list.size()));
     }
     return fields;
-}
-
-bool sameName(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-        if (lower(a[i]) != lower(b[i]))
-            return false;
-    }
-    return true;
 }
 
 class PgTable final : public Table {
@@ -127,21 +125,22 @@ public:
             " AND i.indexprs IS NULL AND i.indpred IS NULL ORDER BY i.indisprimary DESC",
             { tableOid_ }, name_);
         const std::vector<std::string> wanted = splitFieldList(fields);
-        std::vector<std::string> found;
+        std::vector<std::string> found; // UTF-8, as the catalog spells them
         for (int row = 0; row < PQntuples(result.get()) && found.empty(); ++row) {
-            const std::vector<std::string> keys
-                = splitFieldList(Utf8ToCp1251(PQgetvalue(result.get(), row, 1)));
+            const std::string keys = PQgetvalue(result.get(), row, 1);
+            const std::vector<std::string> names = splitFieldList(Utf8ToCp1251(keys));
             const bool primary = PQgetvalue(result.get(), row, 0)[0] == 't';
-            if (wanted.empty() ? primary
-                               : std::equal(wanted.begin(), wanted.end(), keys.begin(), keys.end(), sameName))
-                found = keys;
+            if (wanted.empty()
+                    ? primary
+                    : std::equal(wanted.begin(), wanted.end(), names.begin(), names.end(), SameName))
+                found = splitFieldList(keys);
         }
         if (found.empty())
             record_.fail(
                 fields.empty() ? std::string("no primary index") : "no index on " + std::string(fields));
         keyFields_.clear();
         for (const std::string& key : found)
-            keyFields_.push_back(identifier(key, *conn_, name_));
+            keyFields_.push_back(quoted(key));
         if (keyFields_.size() == 1)
             keyStatement_ = conn_->prepare(lookupSql(0), name_);
     }
@@ -149,14 +148,16 @@ public:
     bool findKey(std::int64_t key) override
     {
         if (keyFields_.size() != 1)
-            record_.fail("the current index is not one of one field");
+            record_.fail(
+                keyFields_.empty() ? "no index chosen" : "the current index is not one of one field");
         return found(conn_->execPrepared(keyStatement_, { std::to_string(key) }, name_));
     }
 
     bool findKey(std::string_view fam, std::string_view nam, std::string_view otch, Date birth) override
     {
         if (keyFields_.size() != 4)
-            record_.fail("the current index is not one of four fields");
+            record_.fail(
+                keyFields_.empty() ? "no index chosen" : "the current index is not one of four fields");
         // An empty value matches the records whose field reads as empty: NULL, and for
         // texts also ''. Each pattern of empty values has its own prepared statement.
         const std::array<std::string_view, 3> texts { fam, nam, otch };
@@ -202,7 +203,7 @@ public:
                 sql += " date";
                 break;
             }
-            keyFound = keyFound || sameName(field.name, primaryKey);
+            keyFound = keyFound || SameName(field.name, primaryKey);
         }
         if (!keyFound)
             record_.fail("the primary key " + std::string(primaryKey) + " is none of the fields");
@@ -312,7 +313,7 @@ private:
         return values_[static_cast<std::size_t>(index)];
     }
 
-    // SELECT of the first record with the given key fields; the fields marked in `empty`
+    // SELECT of the first record with the key fields (UTF-8); the fields marked in `empty`
     // match records where they read as empty (no parameter for them).
     std::string lookupSql(unsigned empty) const
     {
@@ -327,7 +328,7 @@ private:
             else
                 sql += key + " = $" + std::to_string(++parameter);
         }
-        return Cp1251ToUtf8(sql + " LIMIT 1");
+        return sql + " LIMIT 1";
     }
 
     bool found(pg::Result result)
@@ -369,6 +370,8 @@ public:
     void prepare() override
     {
         unprepare();
+        if (sql_.find_first_not_of(" \t\r\n") == std::string::npos)
+            record_.fail("no statement");
         const std::string rewritten = RewriteNamedParameters(sql_, names_);
         statement_ = conn_->prepare(Cp1251ToUtf8(rewritten), sql_);
         record_.setColumns(pg::ResultColumns(conn_->describePrepared(statement_, sql_).get()));
@@ -378,7 +381,14 @@ public:
 
     void setParam(std::string_view name, std::int64_t value) override { param(name) = std::to_string(value); }
     void setParam(std::string_view name, std::string_view text) override { param(name) = Cp1251ToUtf8(text); }
-    void setParam(std::string_view name, Date value) override { param(name) = FormatIso(value); }
+    // The zero date is bound as NULL, the empty date of the tables.
+    void setParam(std::string_view name, Date value) override
+    {
+        auto& cell = param(name);
+        cell.reset();
+        if (!value.isZero())
+            cell = FormatIso(value);
+    }
 
     void open() override
     {

@@ -1,10 +1,11 @@
 #include "PgValues.h"
 
+#include "FieldText.h"
 #include "scan/CodePage.h"
 #include "scan/Errors.h"
 
+#include <array>
 #include <charconv>
-#include <cmath>
 #include <limits>
 
 namespace venqor::pg {
@@ -13,43 +14,6 @@ namespace {
 
 constexpr Oid int2Type = 21;
 constexpr Oid int4Type = 23;
-
-bool equalsIgnoringLatinCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i];
-        char y = b[i];
-        if (x >= 'a' && x <= 'z')
-            x = static_cast<char>(x - 'a' + 'A');
-        if (y >= 'a' && y <= 'z')
-            y = static_cast<char>(y - 'a' + 'A');
-        if (x != y)
-            return false;
-    }
-    return true;
-}
-
-std::string_view trimBlanks(std::string_view text)
-{
-    while (!text.empty() && text.front() == ' ')
-        text.remove_prefix(1);
-    while (!text.empty() && text.back() == ' ')
-        text.remove_suffix(1);
-    return text;
-}
-
-std::optional<std::int64_t> parseWhole(std::string_view text)
-{
-    if (!text.empty() && text.front() == '+')
-        text.remove_prefix(1);
-    std::int64_t value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size() || text.empty())
-        return std::nullopt;
-    return value;
-}
 
 // YYYY-MM-DD, also as the start of a timestamp.
 std::optional<Date> parseIsoStart(std::string_view text)
@@ -122,7 +86,7 @@ void Record::fail(std::string_view text) const
 int Record::fieldIndex(std::string_view name) const
 {
     for (std::size_t i = 0; i < columns_.size(); ++i)
-        if (equalsIgnoringLatinCase(columns_[i].name, name))
+        if (SameName(columns_[i].name, name))
             return static_cast<int>(i);
     fail("no field " + std::string(name));
 }
@@ -131,7 +95,7 @@ const char* Record::value(int index) const
 {
     if (!hasRow())
         fail("no current record");
-    if (index < 0 || index >= PQnfields(result_.get()))
+    if (index < 0 || static_cast<std::size_t>(index) >= columns_.size() || index >= PQnfields(result_.get()))
         fail("no field number " + std::to_string(index));
     if (PQgetisnull(result_.get(), 0, index))
         return nullptr;
@@ -141,20 +105,18 @@ const char* Record::value(int index) const
 std::string_view Record::text(int index)
 {
     const char* raw = value(index);
-    buffer_.clear();
+    std::string& buffer = buffers_[static_cast<std::size_t>(index)];
+    buffer.clear();
     if (!raw)
-        return buffer_;
+        return buffer;
     if (columns_[static_cast<std::size_t>(index)].kind == Kind::Date) {
         if (const auto parsed = parseIsoStart(raw)) {
-            buffer_ = FormatDmy(*parsed);
-            return buffer_;
+            buffer = FormatDmy(*parsed);
+            return buffer;
         }
     }
-    AppendUtf8AsCp1251(raw, buffer_);
-    std::string_view text = buffer_;
-    while (!text.empty() && text.back() == ' ')
-        text.remove_suffix(1);
-    return text;
+    AppendUtf8AsCp1251(raw, buffer);
+    return TrimTrailingBlanks(buffer);
 }
 
 Date Record::date(int index)
@@ -162,7 +124,7 @@ Date Record::date(int index)
     const char* raw = value(index);
     if (!raw)
         return ZeroDate;
-    const std::string_view text = trimBlanks(raw);
+    const std::string_view text = TrimBlanks(raw);
     if (text.empty())
         return ZeroDate;
     if (const auto iso = parseIsoStart(text))
@@ -175,52 +137,39 @@ Date Record::date(int index)
 std::int64_t Record::integer(int index)
 {
     const char* raw = value(index);
-    if (!raw)
+    if (!raw || IsBlank(raw))
         return 0;
-    const std::string_view text = trimBlanks(raw);
-    if (text.empty())
-        return 0;
-    if (const auto whole = parseWhole(text))
-        return *whole;
-    fail("field " + columns_[static_cast<std::size_t>(index)].name
-        + ": not a whole number: " + Utf8ToCp1251(text));
+    try {
+        return IntegerFromText(raw);
+    } catch (const ConvertError& error) {
+        fail("field " + columns_[static_cast<std::size_t>(index)].name + ": " + Utf8ToCp1251(error.what()));
+    }
 }
 
 std::optional<std::string> CellFromText(const Column& column, std::string_view text, std::string_view owner)
 {
     if (column.kind == Kind::Text || column.kind == Kind::Other)
         return cutToWidth(column, text);
-    const std::string_view trimmed = trimBlanks(text);
-    if (trimmed.empty())
+    if (IsBlank(text))
         return std::nullopt;
-    switch (column.kind) {
-    case Kind::Integer: {
-        const auto whole = parseWhole(trimmed);
-        if (!whole)
-            refuse(owner, column, "not a whole number: " + std::string(trimmed));
-        checkRange(column, *whole, owner);
-        return std::to_string(*whole);
-    }
-    case Kind::Float: {
-        std::string_view digits = trimmed;
-        if (digits.front() == '+' || digits.front() == '-')
-            digits.remove_prefix(1);
-        double value = 0;
-        const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
-        if (digits.empty() || error != std::errc() || end != digits.data() + digits.size()
-            || !std::isfinite(value)
-            || !(digits.front() == '.' || (digits.front() >= '0' && digits.front() <= '9')))
-            refuse(owner, column, "not a number: " + std::string(trimmed));
-        return std::string(trimmed);
-    }
-    case Kind::Date: {
-        const auto date = ParseDmy(trimmed);
-        if (!date)
-            refuse(owner, column, "not a date: " + std::string(trimmed));
-        return FormatIso(*date);
-    }
-    default:
-        return cutToWidth(column, text);
+    try {
+        switch (column.kind) {
+        case Kind::Integer: {
+            const std::int64_t value = IntegerFromText(text);
+            checkRange(column, value, owner);
+            return std::to_string(value);
+        }
+        case Kind::Float: {
+            std::array<char, 32> digits {};
+            const auto end
+                = std::to_chars(digits.data(), digits.data() + digits.size(), FloatFromText(text)).ptr;
+            return std::string(digits.data(), end);
+        }
+        default:
+            return FormatIso(DateFromText(text));
+        }
+    } catch (const ConvertError& error) {
+        refuse(owner, column, error.what());
     }
 }
 

@@ -29,7 +29,11 @@ public:
     }
 
     const std::string& owner() const { return owner_; }
-    void setColumns(std::vector<Column> columns) { columns_ = std::move(columns); }
+    void setColumns(std::vector<Column> columns)
+    {
+        columns_ = std::move(columns);
+        buffers_.assign(columns_.size(), std::string());
+    }
     const std::vector<Column>& columns() const { return columns_; }
 
     // The first row of `result` becomes current (none when it is empty).
@@ -51,7 +55,8 @@ private:
     std::string owner_;
     std::vector<Column> columns_;
     Result result_;
-    std::string buffer_;
+    std::vector<std::string>
+        buffers_; // one per field: a text read stays valid until that field is read again
 };
 
 // Values in PostgreSQL's text form for a column, set from the program's values; nothing is

@@ -141,8 +141,9 @@ Connection::Connection(std::string location, std::string path, bool singleFile)
     if (directory_.empty())
         directory_ = ".";
     const std::string file = singleFile_ ? plainPath(path) : ":memory:";
-    if (sqlite3_open_v2(file.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr)
-        != SQLITE_OK) {
+    // A connection serves one run on one thread at a time: SQLite's own mutex is not needed.
+    const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX;
+    if (sqlite3_open_v2(file.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
         const std::string message = db_ ? lastError() : "out of memory";
         sqlite3_close_v2(db_);
         throw TableError("database \"" + location_ + "\": " + message);

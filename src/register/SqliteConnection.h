@@ -43,7 +43,8 @@ std::string QuoteName(std::string_view name);
 // One SQLite connection. For a directory location its main database is in memory and
 // every table NAME is the file NAME.DB of the directory, attached on first use under the
 // schema name NAME, so that statements name tables as usual. For a single file the file
-// is the main database.
+// is the main database. A connection (and so a Database) is used by one thread at a time,
+// and holds at most 10 table files at once (SQLite's build limit on attached files).
 class Connection {
 public:
     Connection(std::string location, std::string path, bool singleFile);

@@ -374,8 +374,6 @@ private:
 
     void requireKey(std::size_t fieldCount)
     {
-        if (!lookup_ && open_)
-            setIndexFields("");
         if (keyFields_.size() != fieldCount)
             throw TableError(owner_ + ": the current index does not take a key of "
                 + std::to_string(fieldCount) + " field" + (fieldCount == 1 ? "" : "s"));

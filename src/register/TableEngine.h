@@ -57,12 +57,14 @@ public:
     // "" selects the primary index; otherwise a field list such as "FAM;NAM;OTCH;BIRTH".
     // TableError when the table has no such index.
     virtual void setIndexFields(std::string_view fields) = 0;
-    // Lookups in the current index; on true the found record is current.
+    // Lookups in the index chosen by setIndexFields (TableError before one is chosen, or
+    // when its fields do not take such a key); on true the found record is current.
     virtual bool findKey(std::int64_t key) = 0;
     virtual bool findKey(std::string_view fam, std::string_view nam, std::string_view otch, Date birth) = 0;
 
     // Creates the table from its definitions, replacing an existing table of that name.
-    // primaryKey names the field of a unique primary index, or is empty for none.
+    // primaryKey names the field of a unique primary index, or is empty for none. The table
+    // is left closed: open() it to add records.
     virtual void create(const std::vector<FieldDef>& fields, std::string_view primaryKey) = 0;
     virtual int fieldCount() const = 0;
 

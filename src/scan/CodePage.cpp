@@ -129,6 +129,15 @@ void AppendUtf8AsCp1251(std::string_view text, std::string& out)
             ++i;
             continue;
         }
+        // А..п are D0 90..D0 BF, р..я are D1 80..D1 8F: the bulk of every name.
+        if (i + 1 < text.size()) {
+            const auto next = static_cast<unsigned char>(text[i + 1]);
+            if ((lead == 0xD0 && next >= 0x90 && next <= 0xBF) || (lead == 0xD1 && next >= 0x80 && next <= 0x8F)) {
+                *p++ = static_cast<char>(lead == 0xD0 ? next + 0x30 : next + 0x70);
+                i += 2;
+                continue;
+            }
+        }
         const unsigned char b = cp1251Byte(decodeUtf8(text, i));
         *p++ = b ? static_cast<char>(b) : UnmappableCp1251;
     }

@@ -350,8 +350,11 @@ char UpperCyr(char ch)
 
 void UpperLineBuf()
 {
-    for (int i = 0; i <= Scan.LineLen; ++i)
-        Scan.LineBuf[i] = UpperTable[static_cast<unsigned char>(Scan.LineBuf[i])];
+    // Local copies: a store into the buffer could otherwise alias LineLen on every step.
+    char* const line = Scan.LineBuf;
+    const int length = Scan.LineLen;
+    for (int i = 0; i <= length; ++i)
+        line[i] = UpperTable[static_cast<unsigned char>(line[i])];
 }
 
 void WriteLineBufOem(OutTextFile& file)

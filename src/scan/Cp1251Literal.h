@@ -24,7 +24,7 @@ struct Utf8Text {
     }
 };
 
-consteval char cp1251Of(char32_t cp)
+constexpr char cp1251Of(char32_t cp)
 {
     if (cp < 0x80)
         return static_cast<char>(cp);
@@ -36,7 +36,7 @@ consteval char cp1251Of(char32_t cp)
 
 template <Utf8Text S>
 struct Converted {
-    static consteval auto convert()
+    static constexpr auto convert()
     {
         struct Result {
             std::array<char, sizeof(S.bytes)> bytes{};

@@ -1,5 +1,7 @@
 #include "RegisterSource.h"
 
+#include "FieldText.h"
+
 #include "scan/CodePage.h"
 #include "scan/Errors.h"
 #include "scan/TextFile.h"
@@ -11,15 +13,6 @@ namespace venqor {
 namespace {
 
 constexpr int End = -1;
-
-std::string_view trimmed(std::string_view s)
-{
-    while (!s.empty() && s.front() == ' ')
-        s.remove_prefix(1);
-    while (!s.empty() && s.back() == ' ')
-        s.remove_suffix(1);
-    return s;
-}
 
 class CsvRegisterSource final : public RegisterSource {
 public:
@@ -36,7 +29,7 @@ public:
         if (!readRecord(header))
             throw ConvertError(path_ + ", line 1: the file is empty; its first line must name the columns");
         for (std::string& name : header) {
-            name = Utf8ToCp1251(trimmed(name));
+            name = Utf8ToCp1251(TrimBlanks(name));
             columns_.push_back(name);
         }
     }

@@ -1,7 +1,9 @@
 #include "RegisterImport.h"
 
+#include "register/FieldText.h"
 #include "register/NumsFile.h"
 #include "register/RegisterSource.h"
+#include "register/StrNum.h"
 #include "scan/CodePage.h"
 #include "scan/Errors.h"
 
@@ -20,44 +22,9 @@ constexpr int requiredColumns = Birth + 1; // NUM to BIRTH; the others may be mi
 
 constexpr std::int64_t progressEvery = 4096; // rows
 
-char latinUpper(char c)
-{
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-bool sameName(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (latinUpper(a[i]) != latinUpper(b[i]))
-            return false;
-    return true;
-}
-
 bool isDigit(char c)
 {
     return c >= '0' && c <= '9';
-}
-
-std::string_view trimmed(std::string_view s)
-{
-    while (!s.empty() && s.front() == ' ')
-        s.remove_prefix(1);
-    while (!s.empty() && s.back() == ' ')
-        s.remove_suffix(1);
-    return s;
-}
-
-// The check number of a body: the digits weighted 9..1 from the left, summed, modulo 101,
-// where 100 counts as 0.
-int checkNumber(std::int32_t body)
-{
-    int sum = 0;
-    for (int weight = 1; weight <= 9; ++weight, body /= 10)
-        sum += (body % 10) * weight;
-    const int rest = sum % 101;
-    return rest == 100 ? 0 : rest;
 }
 
 // A value of the row for a message, which speaks UTF-8 like the file names in it.
@@ -71,7 +38,7 @@ std::string quoted(std::string_view text)
 // to the next by a hyphen, a blank or nothing.
 std::int32_t parseNum(std::string_view field, const std::string& where)
 {
-    const std::string_view text = trimmed(field);
+    const std::string_view text = TrimBlanks(field);
     const std::string_view body = text.substr(0, text.find('.'));
     const std::string_view fraction = text.substr(body.size());
     const bool plainBody = !body.empty() && body.size() <= 9 && std::all_of(body.begin(), body.end(), isDigit)
@@ -100,7 +67,7 @@ std::int32_t parseNum(std::string_view field, const std::string& where)
             where + ": bad number " + quoted(field) + " in NUM (a body of zeros is no number)");
     if (!plainBody) {
         const int given = std::stoi(digits.substr(9));
-        const int expected = checkNumber(value);
+        const int expected = StrNumCheckSum(value);
         if (given != expected)
             throw ConvertError(where + ": wrong check number in NUM " + quoted(field) + " (the body "
                 + digits.substr(0, 9) + " has " + (expected < 10 ? "0" : "") + std::to_string(expected)
@@ -127,7 +94,7 @@ std::optional<Date> readDate(std::string_view text)
 
 Date parseDate(std::string_view field, Column column, const std::string& where)
 {
-    const std::optional<Date> date = readDate(trimmed(field));
+    const std::optional<Date> date = readDate(TrimBlanks(field));
     if (!date)
         throw ConvertError(where + ": bad date " + quoted(field) + " in " + std::string(columnNames[column]));
     return *date;
@@ -135,7 +102,7 @@ Date parseDate(std::string_view field, Column column, const std::string& where)
 
 bool isDbf(const std::string& name)
 {
-    return name.size() >= 4 && sameName(std::string_view(name).substr(name.size() - 4), ".dbf");
+    return name.size() >= 4 && SameName(std::string_view(name).substr(name.size() - 4), ".dbf");
 }
 
 } // namespace
@@ -150,7 +117,7 @@ std::int64_t ImportRegister(const std::string& source, const std::string& dir, P
     const std::vector<std::string>& names = input->columns();
     for (std::size_t i = 0; i < names.size(); ++i) {
         for (int c = 0; c < ColumnCount; ++c) {
-            if (!sameName(names[i], columnNames[c]))
+            if (!SameName(names[i], columnNames[c]))
                 continue;
             if (at[c] >= 0)
                 throw ConvertError(

@@ -309,6 +309,15 @@ TEST(NameCheck, WholeReportOfARunWithHeadersBenefitsAndAnError)
         "Нет номеров у 1, не найдено в БД: 0, обнаружено ошибок: 1",
     };
     EXPECT_EQ(report, expected);
+    // The column header is bold; the error line is blue, in Courier New.
+    const auto& lines = run.host.report.lines();
+    ASSERT_EQ(lines[6].runs.size(), 1u);
+    EXPECT_TRUE(lines[6].runs[0].bold);
+    ASSERT_EQ(lines[7].runs.size(), 1u);
+    EXPECT_EQ(lines[7].runs[0].color, ReportColor::Blue);
+    EXPECT_FALSE(lines[7].runs[0].bold);
+    EXPECT_EQ(run.host.report.fonts()[lines[7].runs[0].font], "Courier New");
+    EXPECT_EQ(lines[8].runs[0].color, ReportColor::WindowText);
     ASSERT_EQ(run.host.messages.size(), 1u);
     EXPECT_EQ(Cp1251ToUtf8(run.host.messages[0]), "Прочитано 8 строк и записей: 3, нет номеров у 1, найдено ошибок: 1");
     EXPECT_EQ(run.host.questions, std::vector<std::string>{Utf8ToCp1251("Начать обработку?")});

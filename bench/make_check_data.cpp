@@ -61,7 +61,8 @@ int main(int argc, char** argv)
     std::string line;
     for (std::int64_t i = 0; i < records; ++i) {
         if (i % 1000 == 0) {
-            line = "\xC2" "4.0       01.12.2026    "; // В4.0 header
+            line = "\xC2"
+                   "4.0       01.12.2026    "; // В4.0 header
             line += "\xCE\xD2\xC4\xC5\xCB " + std::to_string(i / 1000);
             writeOem(out, line);
         }
@@ -98,7 +99,9 @@ int main(int argc, char** argv)
         put(line, "2026-01-01", 10);
         writeOem(out, line);
         if (i % 10 == 9)
-            writeOem(out, "\xCB" "001 \xC5\xC4\xC2"); // Л001 ЕДВ
+            writeOem(out,
+                "\xCB"
+                "001 \xC5\xC4\xC2"); // Л001 ЕДВ
     }
     out.Commit();
     return 0;

@@ -17,7 +17,8 @@ TEST(Settings, QueryFlagTakesTheFirstCharacterOfTheValue)
     struct Case {
         const char* value;
         bool useQuery;
-    } cases[] = {{"y", true}, {"yes", true}, {"Y", true}, {"1", true}, {"T", false}, {"", false}, {"0", false}};
+    } cases[] = { { "y", true }, { "yes", true }, { "Y", true }, { "1", true }, { "T", false }, { "", false },
+        { "0", false } };
     for (const Case& c : cases) {
         TempDir dir;
         dir.write("venqor.ini", std::string("[Init]\r\nQuery=") + c.value + "\r\n");
@@ -41,8 +42,9 @@ TEST(Settings, FirstStartGivesTheDefaultsAndClosingWritesAllFiveKeys)
     s.byQuery = true; // a change of the box that no command took up is not saved
     WriteSettings(s);
     const std::string ini = test::readFile(dir.file("venqor.ini"));
-    for (const char* line : {"[Init]\r\n", "NUMS=\r\n", "LgotName=", "SQL1=SELECT * FROM NUMS WHERE NUM=:NUM\r\n",
-                             "SQL2=SELECT * FROM NUMS WHERE FAM=:FAM", "Query=0\r\n"})
+    for (const char* line :
+        { "[Init]\r\n", "NUMS=\r\n", "LgotName=", "SQL1=SELECT * FROM NUMS WHERE NUM=:NUM\r\n",
+            "SQL2=SELECT * FROM NUMS WHERE FAM=:FAM", "Query=0\r\n" })
         EXPECT_NE(ini.find(line), std::string::npos) << line << " in\n" << ini;
 }
 
@@ -70,10 +72,14 @@ TEST(Formats, ApplyFormatSetsSchemaTableAndMarkerOnlyForAnExactName)
         const char* table;
         const char* marker;
     } cases[] = {
-        {"ЕДВ-3", "EDV3", "EDV3.DBF", "О"}, {"ЕДВ-4", "EDV4", "EDV4.DBF", "О"}, {"ЕДВ-4В", "EDV4V", "EDV4V.DBF", "О"},
-        {"ФОМС", "FOMS", "FOMS.DBF", "М"},  {"ФСС", "FSS", "FSS.DBF", "О"},     {"ОСЗН", "OSZN", "OSZN.DBF", "О"},
-        {"фомс", "EDV4", "edv.dbf", "О"}, // lower case: nothing changes
-        {"", "EDV4", "edv.dbf", "О"},
+        { "ЕДВ-3", "EDV3", "EDV3.DBF", "О" },
+        { "ЕДВ-4", "EDV4", "EDV4.DBF", "О" },
+        { "ЕДВ-4В", "EDV4V", "EDV4V.DBF", "О" },
+        { "ФОМС", "FOMS", "FOMS.DBF", "М" },
+        { "ФСС", "FSS", "FSS.DBF", "О" },
+        { "ОСЗН", "OSZN", "OSZN.DBF", "О" },
+        { "фомс", "EDV4", "edv.dbf", "О" }, // lower case: nothing changes
+        { "", "EDV4", "edv.dbf", "О" },
     };
     for (const Case& c : cases) {
         TMainState s = DefaultMainState("");
@@ -94,10 +100,19 @@ TEST(Formats, DetectFormatReadsTheFirstLineInCodePage866)
         const char* label;
         const char* schema;
     } cases[] = {
-        {"EDV-3", "\x82" "3.0 header", "ЕДВ-3", "Формат В3.0 h", "EDV3"},
-        {"EDV-4", "\x82" "4.0", "ЕДВ-4", "Формат В4.0", "EDV4"},
-        {"other version", "\x82" "5.0 xx", "ФОМС", "Формат В5.0 x", "FOMS"},
-        {"empty file", "", "ФОМС", "Формат ", "FOMS"},
+        { "EDV-3",
+            "\x82"
+            "3.0 header",
+            "ЕДВ-3", "Формат В3.0 h", "EDV3" },
+        { "EDV-4",
+            "\x82"
+            "4.0",
+            "ЕДВ-4", "Формат В4.0", "EDV4" },
+        { "other version",
+            "\x82"
+            "5.0 xx",
+            "ФОМС", "Формат В5.0 x", "FOMS" },
+        { "empty file", "", "ФОМС", "Формат ", "FOMS" },
     };
     for (const Case& c : cases) {
         TempDir dir;
@@ -122,7 +137,9 @@ TEST(Formats, DetectFormatLeavesEverythingForANameThatIsNoFileOrDuringARun)
     s.dataFile = dir.path().string(); // a directory
     DetectFormat(s);
     EXPECT_EQ(Cp1251ToUtf8(s.formatLabel), "Формат");
-    s.dataFile = dir.write("data.txt", "\x82" "3.0\r\n");
+    s.dataFile = dir.write("data.txt",
+        "\x82"
+        "3.0\r\n");
     s.Running = true;
     DetectFormat(s);
     EXPECT_EQ(Cp1251ToUtf8(s.format), "ЕДВ-4");

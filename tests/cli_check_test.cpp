@@ -27,16 +27,17 @@ class Home {
 public:
     Home()
     {
-        for (const char* name : {"EDV4.SCH", "FOMS.SCH"})
+        for (const char* name : { "EDV4.SCH", "FOMS.SCH" })
             std::filesystem::copy_file(source("samples/" + std::string(name)), dir.file(name));
-        const auto import = test::runCli(dir, {"register", "import", source("samples/register.csv"), registerDir()});
+        const auto import
+            = test::runCli(dir, { "register", "import", source("samples/register.csv"), registerDir() });
         EXPECT_EQ(import.status, 0) << import.err;
     }
     std::string registerDir() const { return dir.file("reg"); }
     test::CliOutcome check(std::vector<std::string> args) const
     {
         args.insert(args.begin(), "check");
-        return test::runCli(dir, args, {"VENQOR_HOME=" + dir.path().string()});
+        return test::runCli(dir, args, { "VENQOR_HOME=" + dir.path().string() });
     }
 
     TempDir dir;
@@ -58,7 +59,8 @@ TEST(CliCheck, SampleReportOnStandardOutputAndSummaryOnStandardError)
     Home home;
     const std::string data = source("samples/sample-edv4.txt");
     const std::string before = test::readFile(data);
-    const auto run = home.check({data, "--register", home.registerDir(), "--report", home.dir.file("report.txt")});
+    const auto run
+        = home.check({ data, "--register", home.registerDir(), "--report", home.dir.file("report.txt") });
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.err, "Прочитано 27 строк и записей: 21, нет номеров у 1, найдено ошибок: 18\n");
 
@@ -67,10 +69,10 @@ TEST(CliCheck, SampleReportOnStandardOutputAndSummaryOnStandardError)
     EXPECT_EQ(report[0], "Проверка реестра льготников на соответствие ФИО указанному стр.номеру");
     EXPECT_EQ(report[2], "  Строки формата \"ЕДВ-4\" типа \"О\" по схеме \"EDV4\""); // detected from line 1
     EXPECT_EQ(report.back(), "Нет номеров у 1, не найдено в БД: 1, обнаружено ошибок: 18");
-    for (const char* finding : {"Расхождения в ФИО у стр.№ ", "Расхождение в д/р ", "Отмененный стр.№ ",
-                                " не может быть ФИО ", " неизвестны правильные ФИО", "Отсутствует в БД стр.№ ",
-                                "Не найден стр.№ ", "Ошибка в контр. сумме у стр.№ ", "Ошибка форматирования даты ",
-                                "Ошибка форматирования строки "})
+    for (const char* finding : { "Расхождения в ФИО у стр.№ ", "Расхождение в д/р ", "Отмененный стр.№ ",
+             " не может быть ФИО ", " неизвестны правильные ФИО", "Отсутствует в БД стр.№ ",
+             "Не найден стр.№ ", "Ошибка в контр. сумме у стр.№ ", "Ошибка форматирования даты ",
+             "Ошибка форматирования строки " })
         EXPECT_NE(run.out.find(finding), std::string::npos) << finding;
 
     // The saved report is the same text in Windows-1251 with CR LF; the data file is untouched.
@@ -84,13 +86,13 @@ TEST(CliCheck, OptionsAndSettingsTakeTheirPlaceInTheOrder)
     const std::string data = source("samples/sample-edv4.txt");
     // The register from venqor.ini; --format after detection; --schema after --format.
     home.dir.write("venqor.ini", "[Init]\r\nNUMS=" + Utf8ToCp1251(home.registerDir()) + "\r\n");
-    auto run = home.check({data, "--format", "ФОМС", "--quiet"});
+    auto run = home.check({ data, "--format", "ФОМС", "--quiet" });
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(run.err, "Прочитано 27 строк и записей: 0, нет номеров у 0, найдено ошибок: 0\n"); // marker М
 
-    run = home.check({data, "--format", "ФОМС", "--schema", "EDV4", "--record-type", "О", "--no-status-errors",
-                      "--no-birth-errors"});
+    run = home.check({ data, "--format", "ФОМС", "--schema", "EDV4", "--record-type", "О",
+        "--no-status-errors", "--no-birth-errors" });
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_NE(run.out.find("по схеме \"EDV4\""), std::string::npos);
     EXPECT_EQ(run.out.find("Не найден"), std::string::npos);
@@ -103,25 +105,26 @@ TEST(CliCheck, FailuresAndUsageErrorsHaveTheirExitStatus)
     const std::string data = source("samples/sample-edv4.txt");
     // NUL bytes, a lone LF and CR, a record line of 100,000 characters, Ctrl-Z before the end.
     home.dir.write("binary.dat",
-                   std::string("\0\x01\xFF\r\n\n\r", 7) + std::string(100000, '\x8E') + "\r\n\x1A" + "after");
+        std::string("\0\x01\xFF\r\n\n\r", 7) + std::string(100000, '\x8E') + "\r\n\x1A" + "after");
     struct Case {
         const char* name;
         std::vector<std::string> args;
         int status;
         const char* inErr;
     } cases[] = {
-        {"no data file", {}, 2, "no data file given"},
-        {"unknown option", {data, "--bogus"}, 2, "unknown option --bogus"},
-        {"option of another command", {data, "--output", "x"}, 2, "unknown option --output"},
-        {"option without value", {data, "--schema"}, 2, "needs a value"},
-        {"missing data file", {home.dir.file("none.txt")}, 1, "none.txt"},
-        {"missing schema", {data, "--schema", "NOSUCH"}, 1, "NOSUCH.SCH"},
-        {"schema without fields", {data, "--schema", "binary.dat"}, 1, "Ошибка в схеме!"},
-        {"binary data file", {home.dir.file("binary.dat"), "--register", home.registerDir()}, 0,
-         "Прочитано 3 строк и записей: 1, нет номеров у 1"},
-        {"register that names nothing", {data, "--register", home.dir.file("nowhere"), "--quiet"}, 0, "Прочитано 27"},
-        {"ANKT that cannot be opened", {data, "--register", home.registerDir(), "--collect-not-found"}, 0,
-         "Прочитано 27"},
+        { "no data file", {}, 2, "no data file given" },
+        { "unknown option", { data, "--bogus" }, 2, "unknown option --bogus" },
+        { "option of another command", { data, "--output", "x" }, 2, "unknown option --output" },
+        { "option without value", { data, "--schema" }, 2, "needs a value" },
+        { "missing data file", { home.dir.file("none.txt") }, 1, "none.txt" },
+        { "missing schema", { data, "--schema", "NOSUCH" }, 1, "NOSUCH.SCH" },
+        { "schema without fields", { data, "--schema", "binary.dat" }, 1, "Ошибка в схеме!" },
+        { "binary data file", { home.dir.file("binary.dat"), "--register", home.registerDir() }, 0,
+            "Прочитано 3 строк и записей: 1, нет номеров у 1" },
+        { "register that names nothing", { data, "--register", home.dir.file("nowhere"), "--quiet" }, 0,
+            "Прочитано 27" },
+        { "ANKT that cannot be opened", { data, "--register", home.registerDir(), "--collect-not-found" }, 0,
+            "Прочитано 27" },
     };
     std::filesystem::create_directory(home.dir.path() / "ANKT.DB");
     for (const Case& c : cases) {
@@ -129,9 +132,9 @@ TEST(CliCheck, FailuresAndUsageErrorsHaveTheirExitStatus)
         EXPECT_EQ(run.status, c.status) << c.name << "\n" << run.err;
         EXPECT_NE(run.err.find(c.inErr), std::string::npos) << c.name << "\n" << run.err;
     }
-    const auto ankt = home.check({data, "--register", home.registerDir(), "--collect-not-found"});
+    const auto ankt = home.check({ data, "--register", home.registerDir(), "--collect-not-found" });
     EXPECT_NE(ankt.out.find("Ошибка при открытии таблицы ANKT"), std::string::npos);
-    const auto help = home.check({"--help"});
+    const auto help = home.check({ "--help" });
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("Usage: venqor-cli check DATAFILE"), std::string::npos);
 }

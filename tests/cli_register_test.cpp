@@ -57,8 +57,10 @@ TEST(CliRegister, DemoWritesTheRowsAskedFor)
     EXPECT_EQ(rowCount(dir.file("a/NUMS.DB")), "1000");
 
     // The options may come in any order; the same seed gives the same people.
-    EXPECT_EQ(test::runCli(dir, { "register", "demo", dir.file("b"), "--seed", "7", "--rows", "25" }).status, 0);
-    EXPECT_EQ(test::runCli(dir, { "register", "demo", dir.file("c"), "--rows", "25", "--seed", "7" }).status, 0);
+    EXPECT_EQ(
+        test::runCli(dir, { "register", "demo", dir.file("b"), "--seed", "7", "--rows", "25" }).status, 0);
+    EXPECT_EQ(
+        test::runCli(dir, { "register", "demo", dir.file("c"), "--rows", "25", "--seed", "7" }).status, 0);
     const std::string all = "SELECT * FROM NUMS ORDER BY NUM";
     EXPECT_EQ(rowCount(dir.file("b/NUMS.DB")), "25");
     EXPECT_EQ(test::SqliteRows(dir.file("b/NUMS.DB"), all), test::SqliteRows(dir.file("c/NUMS.DB"), all));

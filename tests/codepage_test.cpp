@@ -11,7 +11,7 @@ std::optional<std::string> iconvByte(const char* page, unsigned char byte)
 {
     iconv_t cd = iconv_open("UTF-8", page);
     EXPECT_NE(cd, reinterpret_cast<iconv_t>(-1)) << page;
-    char in[1] = {static_cast<char>(byte)};
+    char in[1] = { static_cast<char>(byte) };
     char out[8];
     char* inp = in;
     char* outp = out;
@@ -29,7 +29,7 @@ TEST(CodePage, TablesAgreeWithIconvForEveryByte)
         const char* iconvName;
         std::string (*toUtf8)(std::string_view);
     };
-    for (const Page page : {Page{"CP1251", Cp1251ToUtf8}, Page{"CP866", Cp866ToUtf8}}) {
+    for (const Page page : { Page { "CP1251", Cp1251ToUtf8 }, Page { "CP866", Cp866ToUtf8 } }) {
         for (int b = 0; b < 256; ++b) {
             const std::string byte(1, static_cast<char>(b));
             const auto expected = iconvByte(page.iconvName, static_cast<unsigned char>(b));
@@ -60,13 +60,18 @@ TEST(CodePage, Utf8OutsideTheWindowsPageBecomesQuestionMark)
         std::string utf8;
         std::string cp1251;
     } cases[] = {
-        {"cyrillic", "Ёжик №5", "\xA8\xE6\xE8\xEA \xB9" "5"},
-        {"cjk", "\xE4\xB8\xAD", "?"},
-        {"emoji", "\xF0\x9F\x98\x80", "?"},
-        {"truncated sequence", "\xD0", "?"},
-        {"stray continuation", "\x80" "a", "?a"},
-        {"overlong", "\xC0\xAF", "?"},
-        {"surrogate", "\xED\xA0\x80", "?"},
+        { "cyrillic", "Ёжик №5",
+            "\xA8\xE6\xE8\xEA \xB9"
+            "5" },
+        { "cjk", "\xE4\xB8\xAD", "?" },
+        { "emoji", "\xF0\x9F\x98\x80", "?" },
+        { "truncated sequence", "\xD0", "?" },
+        { "stray continuation",
+            "\x80"
+            "a",
+            "?a" },
+        { "overlong", "\xC0\xAF", "?" },
+        { "surrogate", "\xED\xA0\x80", "?" },
     };
     for (const Case& c : cases)
         EXPECT_EQ(Utf8ToCp1251(c.utf8), c.cp1251) << c.name;
@@ -75,7 +80,10 @@ TEST(CodePage, Utf8OutsideTheWindowsPageBecomesQuestionMark)
 TEST(CodePage, Cp866ToCp1251KeepsLettersAndMarksWhatTheWindowsPageLacks)
 {
     // В3.0, ё, №, then a box-drawing corner that Windows-1251 does not have.
-    EXPECT_EQ(Cp866ToCp1251("\x82" "3.0\xF1\xFC\xC9"), "\xC2" "3.0\xB8\xB9?");
+    EXPECT_EQ(Cp866ToCp1251("\x82"
+                            "3.0\xF1\xFC\xC9"),
+        "\xC2"
+        "3.0\xB8\xB9?");
 }
 
 } // namespace

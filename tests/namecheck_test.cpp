@@ -38,9 +38,10 @@ std::string pad(std::string_view utf8, std::size_t width)
 
 // A record line (given in UTF-8) as the data file holds it.
 std::string record(std::string_view num, std::string_view fam, std::string_view nam, std::string_view otch,
-                   std::string_view birth, std::string_view sex = "М")
+    std::string_view birth, std::string_view sex = "М")
 {
-    return pad("О", 1) + pad(num, 14) + pad(fam, 15) + pad(nam, 15) + pad(otch, 15) + pad(birth, 10) + pad(sex, 1);
+    return pad("О", 1) + pad(num, 14) + pad(fam, 15) + pad(nam, 15) + pad(otch, 15) + pad(birth, 10)
+        + pad(sex, 1);
 }
 
 struct Person {
@@ -53,18 +54,18 @@ struct Person {
 };
 
 const Person People[] = {
-    {112233445, "ИВАНОВ", "ИВАН", "ИВАНОВИЧ", "15.03.1950", ""},
-    {123456789, "СИДОРОВА", "АННА", "ПЕТРОВНА", "01.07.1948", ""},
-    {234567891, "СМИРНОВ", "ПЁТР", "СЕРГЕЕВИЧ", "20.11.1939", ""},
-    {345678912, "КУЗНЕЦОВА", "МАРИЯ", "ИВАНОВНА", "28.02.1955", ""},
-    {456789123, "ПОПОВ", "АЛЕКСЕЙ", "НИКОЛАЕВИЧ", "09.05.1944", ""},
-    {567891234, "ВАСИЛЬЕВ", "ОЛЕГ", "ПЕТРОВИЧ", "30.09.1951", "C"},
-    {678912345, "ПЕТРОВА", "ЕЛЕНА", "ЮРЬЕВНА", "31.12.1960", "E"},
-    {789123456, "СОКОЛОВ", "ИГОРЬ", "ВИКТОРОВИЧ", "12.04.1947", "F"},
-    {912345678, "НОВИКОВ", "СЕМЁН", "ФЁДОРОВИЧ", "07.01.1936", "G"},
-    {102030405, "ОРЛОВ", "ЮРИЙ", "", "03.03.1953", ""},
-    {111222333, "БЕЗДАТОВ", "ИЛЬЯ", "ИЛЬИЧ", "", ""},
-    {468024680, "ЛЕБЕДЕВ", "ПАВЕЛ", "ОЛЕГОВИЧ", "17.07.1957", ""},
+    { 112233445, "ИВАНОВ", "ИВАН", "ИВАНОВИЧ", "15.03.1950", "" },
+    { 123456789, "СИДОРОВА", "АННА", "ПЕТРОВНА", "01.07.1948", "" },
+    { 234567891, "СМИРНОВ", "ПЁТР", "СЕРГЕЕВИЧ", "20.11.1939", "" },
+    { 345678912, "КУЗНЕЦОВА", "МАРИЯ", "ИВАНОВНА", "28.02.1955", "" },
+    { 456789123, "ПОПОВ", "АЛЕКСЕЙ", "НИКОЛАЕВИЧ", "09.05.1944", "" },
+    { 567891234, "ВАСИЛЬЕВ", "ОЛЕГ", "ПЕТРОВИЧ", "30.09.1951", "C" },
+    { 678912345, "ПЕТРОВА", "ЕЛЕНА", "ЮРЬЕВНА", "31.12.1960", "E" },
+    { 789123456, "СОКОЛОВ", "ИГОРЬ", "ВИКТОРОВИЧ", "12.04.1947", "F" },
+    { 912345678, "НОВИКОВ", "СЕМЁН", "ФЁДОРОВИЧ", "07.01.1936", "G" },
+    { 102030405, "ОРЛОВ", "ЮРИЙ", "", "03.03.1953", "" },
+    { 111222333, "БЕЗДАТОВ", "ИЛЬЯ", "ИЛЬИЧ", "", "" },
+    { 468024680, "ЛЕБЕДЕВ", "ПАВЕЛ", "ОЛЕГОВИЧ", "17.07.1957", "" },
 };
 
 // Writes NUMS.DB into `dir` with the people above (optionally without the field COND).
@@ -72,11 +73,10 @@ void writeRegister(const std::string& dir, bool withCond = true)
 {
     auto db = OpenDatabase(dir);
     auto nums = db->table("NUMS");
-    std::vector<FieldDef> defs = {{"NUM", FieldType::Integer, 0}, {"FAM", FieldType::Text, 40},
-                                  {"NAM", FieldType::Text, 40},   {"OTCH", FieldType::Text, 40},
-                                  {"BIRTH", FieldType::Date, 0}};
+    std::vector<FieldDef> defs = { { "NUM", FieldType::Integer, 0 }, { "FAM", FieldType::Text, 40 },
+        { "NAM", FieldType::Text, 40 }, { "OTCH", FieldType::Text, 40 }, { "BIRTH", FieldType::Date, 0 } };
     if (withCond)
-        defs.push_back({"COND", FieldType::Text, 1});
+        defs.push_back({ "COND", FieldType::Text, 1 });
     nums->create(defs, "NUM");
     nums->open();
     db->beginWrite();
@@ -133,7 +133,7 @@ public:
         auto end = std::find(report.begin(), report.end(), " Конец   10.20.30 45");
         EXPECT_NE(begin, report.end());
         EXPECT_NE(end, report.end());
-        return {begin + 1, end};
+        return { begin + 1, end };
     }
 
     std::string lastSummary() const { return Cp1251ToUtf8(host.report.PlainLines().back()); }
@@ -156,87 +156,93 @@ struct FindingCase {
 std::vector<FindingCase> findingCases()
 {
     return {
-        {"clean match in mixed case", record(num(112233445), "Иванов", "иван", "Иванович", "1950-03-15"), {},
-         "Нет номеров у 0, не найдено в БД: 0, обнаружено ошибок: 0"},
-        {"surname differs",
-         record(num(123456789), "Сидорава", "Анна", "Петровна", "1948-07-01", "Ж"),
-         {Header, "    1 E: Расхождения в ФИО у стр.№ 123-456-789 64", "   -  Указано  СИДОРАВА АННА ПЕТРОВНА",
-          "   -  Числится СИДОРОВА АННА ПЕТРОВНА"},
-         "Нет номеров у 0, не найдено в БД: 0, обнаружено ошибок: 1"},
-        {"latin C in the surname shows small",
-         record(num(234567891), "Cмирнов", "Пётр", "Сергеевич", "1939-11-20"),
-         {Header, "    1 E: Расхождения в ФИО у стр.№ " + num(234567891), "   -  Указано  cМИРНОВ ПЁТР СЕРГЕЕВИЧ",
-          "   -  Числится СМИРНОВ ПЁТР СЕРГЕЕВИЧ"},
-         "Нет номеров у 0, не найдено в БД: 0, обнаружено ошибок: 1"},
-        {"birth date differs", record(num(456789123), "Попов", "Алексей", "Николаевич", "1944-05-19"),
-         {Header, "    1 E: Расхождение в д/р 19.05.1944 у стр.№ " + num(456789123) + " вместо 09.05.1944"},
-         "Нет номеров у 0, не найдено в БД: 0, обнаружено ошибок: 1"},
-        {"empty birth date is the zero date", record(num(112233445), "Иванов", "Иван", "Иванович", ""),
-         {Header, "    1 E: Расхождение в д/р 30.12.1899 у стр.№ 112-233-445 95 вместо 15.03.1950"},
-         "Нет номеров у 0, не найдено в БД: 0, обнаружено ошибок: 1"},
-        {"register without birth date", record(num(111222333), "Бездатов", "Илья", "Ильич", "1950-01-01"),
-         {Header, "    1 E: Расхождение в д/р 01.01.1950 у стр.№ " + num(111222333) + " вместо "},
-         "Нет номеров у 0, не найдено в БД: 0, обнаружено ошибок: 1"},
-        {"status C", record(num(567891234), "Васильев", "Олег", "Петрович", "1951-09-30"),
-         {Header, "    1 E: Отмененный стр.№ " + num(567891234) + " ВАСИЛЬЕВ ОЛЕГ ПЕТРОВИЧ"},
-         "Нет номеров у 0, не найдено в БД: 0, обнаружено ошибок: 1"},
-        {"status E", record(num(678912345), "Петрова", "Елена", "Юрьевна", "1960-12-31", "Ж"),
-         {Header, "    1 E: Отмененный стр.№ " + num(678912345) + " ПЕТРОВА ЕЛЕНА ЮРЬЕВНА"},
-         "Нет номеров у 0, не найдено в БД: 0, обнаружено ошибок: 1"},
-        {"status F with equal names", record(num(789123456), "Соколов", "Игорь", "Викторович", "1947-04-12"),
-         {Header, "    1 E: У стр.№ " + num(789123456) + " не может быть ФИО СОКОЛОВ ИГОРЬ ВИКТОРОВИЧ"},
-         "Нет номеров у 0, не найдено в БД: 0, обнаружено ошибок: 1"},
-        {"status F with other names", record(num(789123456), "Соколов", "Игорь", "Викторовна", "1947-04-12"),
-         {Header, "    1 E: Расхождения в ФИО у стр.№ " + num(789123456), "   -  Указано  СОКОЛОВ ИГОРЬ ВИКТОРОВНА",
-          "   -  Числится СОКОЛОВ ИГОРЬ ВИКТОРОВИЧ",
-          "    1 E: У стр.№ " + num(789123456) + " СОКОЛОВ ИГОРЬ ВИКТОРОВНА неизвестны правильные ФИО"},
-         "Нет номеров у 0, не найдено в БД: 0, обнаружено ошибок: 2"},
-        {"status G", record(num(912345678), "Новиков", "Семён", "Фёдорович", "1936-01-07"),
-         {Header, "    1 E: Отсутствует в БД стр.№ " + num(912345678) + " НОВИКОВ СЕМЁН ФЁДОРОВИЧ"},
-         "Нет номеров у 0, не найдено в БД: 0, обнаружено ошибок: 1"},
-        {"number not in the register", record(num(246813579), "Волков", "Андрей", "Михайлович", "1961-03-03"),
-         {"", Header, "    1 Не найден стр.№ " + num(246813579) + " ВОЛКОВ АНДРЕЙ МИХАЙЛОВИЧ"},
-         "Нет номеров у 0, не найдено в БД: 1, обнаружено ошибок: 0"},
-        {"check sum error", record("135-792-468 00", "Фёдоров", "Николай", "Андреевич", "1949-10-10"),
-         {Header, "    1 E: Ошибка в контр. сумме у стр.№ 135-792-468 00"},
-         "Нет номеров у 0, не найдено в БД: 0, обнаружено ошибок: 1"},
-        {"check sum error gets its separators", record("135 792 468 00", "Фёдоров", "Николай", "Андреевич", ""),
-         {Header, "    1 E: Ошибка в контр. сумме у стр.№ 135-792-468 00"},
-         "Нет номеров у 0, не найдено в БД: 0, обнаружено ошибок: 2"},
-        {"blanks for hyphens count silently", record("112 233 445 95", "Иванов", "Иван", "Иванович", "1950-03-15"),
-         {}, "Нет номеров у 0, не найдено в БД: 0, обнаружено ошибок: 1"},
-        {"only nine digits is a check sum error", record("112-233-445", "Иванов", "Иван", "Иванович", "1950-03-15"),
-         {Header, "    1 E: Ошибка в контр. сумме у стр.№ 112-233-445"},
-         "Нет номеров у 0, не найдено в БД: 0, обнаружено ошибок: 1"},
-        {"empty number", record("", "Морозова", "Татьяна", "Васильевна", "1952-06-06", "Ж"), {},
-         "Нет номеров у 1, не найдено в БД: 0, обнаружено ошибок: 0"},
-        {"nine zeros is no number", record("000-000-000 00", "Морозова", "Татьяна", "Васильевна", "1952-06-06"), {},
-         "Нет номеров у 1, не найдено в БД: 0, обнаружено ошибок: 0"},
-        {"dashes only is no number", record("---", "Морозова", "Татьяна", "Васильевна", "1952-06-06"), {},
-         "Нет номеров у 1, не найдено в БД: 0, обнаружено ошибок: 0"},
-        {"shifted first name", record(num(468024680), "Лебедев", " Павел", "Олегович", "1957-07-17"),
-         {Header, "    1 E: Ошибка форматирования строки \" ПАВЕЛ\"",
-          "    1 E: Расхождения в ФИО у стр.№ " + num(468024680), "   -  Указано  ЛЕБЕДЕВ  ПАВЕЛ ОЛЕГОВИЧ",
-          "   -  Числится ЛЕБЕДЕВ ПАВЕЛ ОЛЕГОВИЧ"},
-         "Нет номеров у 0, не найдено в БД: 0, обнаружено ошибок: 2"},
-        {"impossible birth date", record(num(112233445), "Иванов", "Иван", "Иванович", "1950-02-30"),
-         {Header, "    1 E: Ошибка форматирования даты \"30.02.1950\"",
-          "    1 E: Расхождение в д/р 30.12.1899 у стр.№ 112-233-445 95 вместо 15.03.1950"},
-         "Нет номеров у 0, не найдено в БД: 0, обнаружено ошибок: 2"},
-        {"birth date without separators", record(num(112233445), "Иванов", "Иван", "Иванович", "19500315"),
-         {Header, "    1 E: Ошибка форматирования даты \".31.1950\"",
-          "    1 E: Расхождение в д/р 30.12.1899 у стр.№ 112-233-445 95 вместо 15.03.1950"},
-         "Нет номеров у 0, не найдено в БД: 0, обнаружено ошибок: 2"},
+        { "clean match in mixed case", record(num(112233445), "Иванов", "иван", "Иванович", "1950-03-15"), {},
+            "Нет номеров у 0, не найдено в БД: 0, обнаружено ошибок: 0" },
+        { "surname differs", record(num(123456789), "Сидорава", "Анна", "Петровна", "1948-07-01", "Ж"),
+            { Header, "    1 E: Расхождения в ФИО у стр.№ 123-456-789 64",
+                "   -  Указано  СИДОРАВА АННА ПЕТРОВНА", "   -  Числится СИДОРОВА АННА ПЕТРОВНА" },
+            "Нет номеров у 0, не найдено в БД: 0, обнаружено ошибок: 1" },
+        { "latin C in the surname shows small",
+            record(num(234567891), "Cмирнов", "Пётр", "Сергеевич", "1939-11-20"),
+            { Header, "    1 E: Расхождения в ФИО у стр.№ " + num(234567891),
+                "   -  Указано  cМИРНОВ ПЁТР СЕРГЕЕВИЧ", "   -  Числится СМИРНОВ ПЁТР СЕРГЕЕВИЧ" },
+            "Нет номеров у 0, не найдено в БД: 0, обнаружено ошибок: 1" },
+        { "birth date differs", record(num(456789123), "Попов", "Алексей", "Николаевич", "1944-05-19"),
+            { Header,
+                "    1 E: Расхождение в д/р 19.05.1944 у стр.№ " + num(456789123) + " вместо 09.05.1944" },
+            "Нет номеров у 0, не найдено в БД: 0, обнаружено ошибок: 1" },
+        { "empty birth date is the zero date", record(num(112233445), "Иванов", "Иван", "Иванович", ""),
+            { Header, "    1 E: Расхождение в д/р 30.12.1899 у стр.№ 112-233-445 95 вместо 15.03.1950" },
+            "Нет номеров у 0, не найдено в БД: 0, обнаружено ошибок: 1" },
+        { "register without birth date", record(num(111222333), "Бездатов", "Илья", "Ильич", "1950-01-01"),
+            { Header, "    1 E: Расхождение в д/р 01.01.1950 у стр.№ " + num(111222333) + " вместо " },
+            "Нет номеров у 0, не найдено в БД: 0, обнаружено ошибок: 1" },
+        { "status C", record(num(567891234), "Васильев", "Олег", "Петрович", "1951-09-30"),
+            { Header, "    1 E: Отмененный стр.№ " + num(567891234) + " ВАСИЛЬЕВ ОЛЕГ ПЕТРОВИЧ" },
+            "Нет номеров у 0, не найдено в БД: 0, обнаружено ошибок: 1" },
+        { "status E", record(num(678912345), "Петрова", "Елена", "Юрьевна", "1960-12-31", "Ж"),
+            { Header, "    1 E: Отмененный стр.№ " + num(678912345) + " ПЕТРОВА ЕЛЕНА ЮРЬЕВНА" },
+            "Нет номеров у 0, не найдено в БД: 0, обнаружено ошибок: 1" },
+        { "status F with equal names", record(num(789123456), "Соколов", "Игорь", "Викторович", "1947-04-12"),
+            { Header, "    1 E: У стр.№ " + num(789123456) + " не может быть ФИО СОКОЛОВ ИГОРЬ ВИКТОРОВИЧ" },
+            "Нет номеров у 0, не найдено в БД: 0, обнаружено ошибок: 1" },
+        { "status F with other names", record(num(789123456), "Соколов", "Игорь", "Викторовна", "1947-04-12"),
+            { Header, "    1 E: Расхождения в ФИО у стр.№ " + num(789123456),
+                "   -  Указано  СОКОЛОВ ИГОРЬ ВИКТОРОВНА", "   -  Числится СОКОЛОВ ИГОРЬ ВИКТОРОВИЧ",
+                "    1 E: У стр.№ " + num(789123456)
+                    + " СОКОЛОВ ИГОРЬ ВИКТОРОВНА неизвестны правильные ФИО" },
+            "Нет номеров у 0, не найдено в БД: 0, обнаружено ошибок: 2" },
+        { "status G", record(num(912345678), "Новиков", "Семён", "Фёдорович", "1936-01-07"),
+            { Header, "    1 E: Отсутствует в БД стр.№ " + num(912345678) + " НОВИКОВ СЕМЁН ФЁДОРОВИЧ" },
+            "Нет номеров у 0, не найдено в БД: 0, обнаружено ошибок: 1" },
+        { "number not in the register",
+            record(num(246813579), "Волков", "Андрей", "Михайлович", "1961-03-03"),
+            { "", Header, "    1 Не найден стр.№ " + num(246813579) + " ВОЛКОВ АНДРЕЙ МИХАЙЛОВИЧ" },
+            "Нет номеров у 0, не найдено в БД: 1, обнаружено ошибок: 0" },
+        { "check sum error", record("135-792-468 00", "Фёдоров", "Николай", "Андреевич", "1949-10-10"),
+            { Header, "    1 E: Ошибка в контр. сумме у стр.№ 135-792-468 00" },
+            "Нет номеров у 0, не найдено в БД: 0, обнаружено ошибок: 1" },
+        { "check sum error gets its separators",
+            record("135 792 468 00", "Фёдоров", "Николай", "Андреевич", ""),
+            { Header, "    1 E: Ошибка в контр. сумме у стр.№ 135-792-468 00" },
+            "Нет номеров у 0, не найдено в БД: 0, обнаружено ошибок: 2" },
+        { "blanks for hyphens count silently",
+            record("112 233 445 95", "Иванов", "Иван", "Иванович", "1950-03-15"), {},
+            "Нет номеров у 0, не найдено в БД: 0, обнаружено ошибок: 1" },
+        { "only nine digits is a check sum error",
+            record("112-233-445", "Иванов", "Иван", "Иванович", "1950-03-15"),
+            { Header, "    1 E: Ошибка в контр. сумме у стр.№ 112-233-445" },
+            "Нет номеров у 0, не найдено в БД: 0, обнаружено ошибок: 1" },
+        { "empty number", record("", "Морозова", "Татьяна", "Васильевна", "1952-06-06", "Ж"), {},
+            "Нет номеров у 1, не найдено в БД: 0, обнаружено ошибок: 0" },
+        { "nine zeros is no number",
+            record("000-000-000 00", "Морозова", "Татьяна", "Васильевна", "1952-06-06"), {},
+            "Нет номеров у 1, не найдено в БД: 0, обнаружено ошибок: 0" },
+        { "dashes only is no number", record("---", "Морозова", "Татьяна", "Васильевна", "1952-06-06"), {},
+            "Нет номеров у 1, не найдено в БД: 0, обнаружено ошибок: 0" },
+        { "shifted first name", record(num(468024680), "Лебедев", " Павел", "Олегович", "1957-07-17"),
+            { Header, "    1 E: Ошибка форматирования строки \" ПАВЕЛ\"",
+                "    1 E: Расхождения в ФИО у стр.№ " + num(468024680),
+                "   -  Указано  ЛЕБЕДЕВ  ПАВЕЛ ОЛЕГОВИЧ", "   -  Числится ЛЕБЕДЕВ ПАВЕЛ ОЛЕГОВИЧ" },
+            "Нет номеров у 0, не найдено в БД: 0, обнаружено ошибок: 2" },
+        { "impossible birth date", record(num(112233445), "Иванов", "Иван", "Иванович", "1950-02-30"),
+            { Header, "    1 E: Ошибка форматирования даты \"30.02.1950\"",
+                "    1 E: Расхождение в д/р 30.12.1899 у стр.№ 112-233-445 95 вместо 15.03.1950" },
+            "Нет номеров у 0, не найдено в БД: 0, обнаружено ошибок: 2" },
+        { "birth date without separators", record(num(112233445), "Иванов", "Иван", "Иванович", "19500315"),
+            { Header, "    1 E: Ошибка форматирования даты \".31.1950\"",
+                "    1 E: Расхождение в д/р 30.12.1899 у стр.№ 112-233-445 95 вместо 15.03.1950" },
+            "Нет номеров у 0, не найдено в БД: 0, обнаружено ошибок: 2" },
     };
 }
 
 TEST(NameCheck, FindingsOfOneRecordInTableAndQueryMode)
 {
-    for (const bool query : {false, true}) {
+    for (const bool query : { false, true }) {
         for (const FindingCase& c : findingCases()) {
             NameCheckRun run;
             run.state.byQuery = query;
-            EXPECT_EQ(run.findings({c.line}), c.findings) << c.name << (query ? " (query)" : "");
+            EXPECT_EQ(run.findings({ c.line }), c.findings) << c.name << (query ? " (query)" : "");
             EXPECT_EQ(run.lastSummary(), c.summary) << c.name;
             EXPECT_TRUE(run.started);
         }
@@ -250,20 +256,19 @@ TEST(NameCheck, MarkedStretchIsTheDifferingPartOfTheRegisterName)
         std::string line;
         std::string before, red, after; // the "Числится" line's runs, UTF-8
     } cases[] = {
-        {"one letter", record(num(123456789), "Сидорава", "Анна", "Петровна", "1948-07-01"),
-         "   -  Числится СИДОР", "О", "ВА АННА ПЕТРОВНА"},
-        {"line without patronymic", record(num(345678912), "Кузнецова", "Мария", "", "1955-02-28"),
-         "   -  Числится КУЗНЕЦОВА МАРИЯ ", "ИВАНОВНА", ""},
-        {"register without patronymic", record(num(102030405), "Орлов", "Юрий", "Юрьевич", "1953-03-03"),
-         "   -  Числится ОРЛОВ ЮРИЙ ", "", ""},
+        { "one letter", record(num(123456789), "Сидорава", "Анна", "Петровна", "1948-07-01"),
+            "   -  Числится СИДОР", "О", "ВА АННА ПЕТРОВНА" },
+        { "line without patronymic", record(num(345678912), "Кузнецова", "Мария", "", "1955-02-28"),
+            "   -  Числится КУЗНЕЦОВА МАРИЯ ", "ИВАНОВНА", "" },
+        { "register without patronymic", record(num(102030405), "Орлов", "Юрий", "Юрьевич", "1953-03-03"),
+            "   -  Числится ОРЛОВ ЮРИЙ ", "", "" },
     };
     for (const Case& c : cases) {
         NameCheckRun run;
-        run.run({c.line});
+        run.run({ c.line });
         const auto& lines = run.host.report.lines();
-        const auto marked = std::find_if(lines.begin(), lines.end(), [](const ReportLine& l) {
-            return Cp1251ToUtf8(l.text()).starts_with("   -  Числится ");
-        });
+        const auto marked = std::find_if(lines.begin(), lines.end(),
+            [](const ReportLine& l) { return Cp1251ToUtf8(l.text()).starts_with("   -  Числится "); });
         ASSERT_NE(marked, lines.end()) << c.name;
         std::string before, red, after;
         bool seenRed = false;
@@ -319,8 +324,9 @@ TEST(NameCheck, WholeReportOfARunWithHeadersBenefitsAndAnError)
     EXPECT_EQ(run.host.report.fonts()[lines[7].runs[0].font], "Courier New");
     EXPECT_EQ(lines[8].runs[0].color, ReportColor::WindowText);
     ASSERT_EQ(run.host.messages.size(), 1u);
-    EXPECT_EQ(Cp1251ToUtf8(run.host.messages[0]), "Прочитано 8 строк и записей: 3, нет номеров у 1, найдено ошибок: 1");
-    EXPECT_EQ(run.host.questions, std::vector<std::string>{Utf8ToCp1251("Начать обработку?")});
+    EXPECT_EQ(Cp1251ToUtf8(run.host.messages[0]),
+        "Прочитано 8 строк и записей: 3, нет номеров у 1, найдено ошибок: 1");
+    EXPECT_EQ(run.host.questions, std::vector<std::string> { Utf8ToCp1251("Начать обработку?") });
     EXPECT_EQ(run.host.reportsShown, 1);
     EXPECT_FALSE(run.host.progressVisible);
     EXPECT_EQ(run.host.recordCount, "3");
@@ -338,7 +344,7 @@ TEST(NameCheck, OptionsSilenceBirthAndStatusFindings)
                   record(num(567891234), "Васильев", "Олег", "Петрович", "1951-09-30"),
                   record(num(246813579), "Волков", "Андрей", "Михайлович", "1961-03-03"),
               }),
-              std::vector<std::string>{});
+        std::vector<std::string> {});
     EXPECT_EQ(run.lastSummary(), "Нет номеров у 0, не найдено в БД: 1, обнаружено ошибок: 0");
 }
 
@@ -352,8 +358,8 @@ TEST(NameCheck, AtMostNinetyNineFormatMessagesAndThoseBeyondAreNotCounted)
     }
     const auto findings = run.findings(lines);
     EXPECT_EQ(std::count_if(findings.begin(), findings.end(),
-                            [](const std::string& l) { return l.find("Ошибка форматирования") != std::string::npos; }),
-              99);
+                  [](const std::string& l) { return l.find("Ошибка форматирования") != std::string::npos; }),
+        99);
     EXPECT_EQ(run.lastSummary(), "Нет номеров у 120, не найдено в БД: 0, обнаружено ошибок: 99");
 }
 
@@ -361,8 +367,8 @@ TEST(NameCheck, UnavailableRegisterIsReportedAndNoLookupIsMade)
 {
     NameCheckRun run;
     run.state.registerLocation = run.dir.file("nowhere");
-    const auto report = run.run({record(num(246813579), "Волков", "Андрей", "Михайлович", "1961-03-03"),
-                                 record("135-792-468 00", "Фёдоров", "Николай", "Андреевич", "1949-10-10")});
+    const auto report = run.run({ record(num(246813579), "Волков", "Андрей", "Михайлович", "1961-03-03"),
+        record("135-792-468 00", "Фёдоров", "Николай", "Андреевич", "1949-10-10") });
     ASSERT_GE(report.size(), 4u);
     EXPECT_TRUE(report[3].starts_with("Реестр NUMS недоступен, поиск не выполнялся: ")) << report[3];
     EXPECT_GT(report[3].size(), std::string("Реестр NUMS недоступен, поиск не выполнялся: ").size());
@@ -374,10 +380,10 @@ TEST(NameCheck, UnavailableRegisterIsReportedAndNoLookupIsMade)
 TEST(NameCheck, AFailingLineIsReportedAndTheRunGoesOn)
 {
     NameCheckRun run(/*registerWithCond=*/false);
-    EXPECT_EQ(run.findings({record(num(112233445), "Иванов", "Иван", "Иванович", "1950-03-15"),
-                            record(num(246813579), "Волков", "Андрей", "Михайлович", "1961-03-03")}),
-              (std::vector<std::string>{Header, "    1 E: Неизвестно что", "", Header,
-                                        "    2 Не найден стр.№ " + num(246813579) + " ВОЛКОВ АНДРЕЙ МИХАЙЛОВИЧ"}));
+    EXPECT_EQ(run.findings({ record(num(112233445), "Иванов", "Иван", "Иванович", "1950-03-15"),
+                  record(num(246813579), "Волков", "Андрей", "Михайлович", "1961-03-03") }),
+        (std::vector<std::string> { Header, "    1 E: Неизвестно что", "", Header,
+            "    2 Не найден стр.№ " + num(246813579) + " ВОЛКОВ АНДРЕЙ МИХАЙЛОВИЧ" }));
     EXPECT_EQ(run.lastSummary(), "Нет номеров у 0, не найдено в БД: 1, обнаружено ошибок: 1");
 }
 
@@ -389,7 +395,7 @@ std::vector<std::string> anktRows(const std::string& dir, std::initializer_list<
     count->setSql("SELECT COUNT(*) AS N FROM ANKT");
     count->prepare();
     count->open();
-    std::vector<std::string> rows{"rows: " + std::to_string(count->fieldInt("N"))};
+    std::vector<std::string> rows { "rows: " + std::to_string(count->fieldInt("N")) };
     auto query = db->query();
     query->setSql("SELECT * FROM ANKT WHERE NUM=:NUM");
     query->prepare();
@@ -399,9 +405,9 @@ std::vector<std::string> anktRows(const std::string& dir, std::initializer_list<
         if (query->eof())
             continue;
         const Date birth = query->fieldDate("BIRTH");
-        rows.push_back(std::to_string(query->fieldInt("NUM")) + "|" + Cp1251ToUtf8(query->fieldText("FAM")) + "|"
-                       + Cp1251ToUtf8(query->fieldText("NAM")) + "|" + Cp1251ToUtf8(query->fieldText("OTCH")) + "|"
-                       + (birth.isZero() ? "" : FormatDmy(birth)) + "|" + Cp1251ToUtf8(query->fieldText("SEX")));
+        rows.push_back(std::to_string(query->fieldInt("NUM")) + "|" + Cp1251ToUtf8(query->fieldText("FAM"))
+            + "|" + Cp1251ToUtf8(query->fieldText("NAM")) + "|" + Cp1251ToUtf8(query->fieldText("OTCH")) + "|"
+            + (birth.isZero() ? "" : FormatDmy(birth)) + "|" + Cp1251ToUtf8(query->fieldText("SEX")));
     }
     return rows;
 }
@@ -419,14 +425,16 @@ TEST(NameCheck, NotFoundPeopleAreCollectedIntoAnktOnceAcrossRuns)
     });
     EXPECT_EQ(report[3], "   со сбором ненайденных ФИО");
     EXPECT_EQ(run.lastSummary(), "Нет номеров у 0, не найдено в БД: 3, обнаружено ошибок: 1");
-    EXPECT_EQ(anktRows(run.dir.path().string(), {246813579, 135792468}),
-              (std::vector<std::string>{"rows: 1", std::to_string(246813579) + "|ВОЛКОВ|АНДРЕЙ|МИХАЙЛОВИЧ|03.03.1961|М"}));
+    EXPECT_EQ(anktRows(run.dir.path().string(), { 246813579, 135792468 }),
+        (std::vector<std::string> {
+            "rows: 1", std::to_string(246813579) + "|ВОЛКОВ|АНДРЕЙ|МИХАЙЛОВИЧ|03.03.1961|М" }));
 
-    run.run({record(num(246813579), "Волков", "Андрей", "Михайлович", "1961-03-03"),
-             record(num(975318642), "Зайцева", "Вера", "", "", "Ж")});
-    EXPECT_EQ(anktRows(run.dir.path().string(), {246813579, 975318642}),
-              (std::vector<std::string>{"rows: 2", std::to_string(246813579) + "|ВОЛКОВ|АНДРЕЙ|МИХАЙЛОВИЧ|03.03.1961|М",
-                                        std::to_string(975318642) + "|ЗАЙЦЕВА|ВЕРА|||Ж"}));
+    run.run({ record(num(246813579), "Волков", "Андрей", "Михайлович", "1961-03-03"),
+        record(num(975318642), "Зайцева", "Вера", "", "", "Ж") });
+    EXPECT_EQ(anktRows(run.dir.path().string(), { 246813579, 975318642 }),
+        (std::vector<std::string> { "rows: 2",
+            std::to_string(246813579) + "|ВОЛКОВ|АНДРЕЙ|МИХАЙЛОВИЧ|03.03.1961|М",
+            std::to_string(975318642) + "|ЗАЙЦЕВА|ВЕРА|||Ж" }));
 }
 
 TEST(NameCheck, AnAnktThatIsNoDatabaseIsReportedAndTheRunGoesOn)
@@ -434,7 +442,7 @@ TEST(NameCheck, AnAnktThatIsNoDatabaseIsReportedAndTheRunGoesOn)
     NameCheckRun run;
     run.dir.write("ANKT.DB", "this is not a database");
     run.state.collectNotFound = true;
-    const auto report = run.run({record(num(246813579), "Волков", "Андрей", "Михайлович", "1961-03-03")});
+    const auto report = run.run({ record(num(246813579), "Волков", "Андрей", "Михайлович", "1961-03-03") });
     EXPECT_NE(std::find(report.begin(), report.end(), "Ошибка при открытии таблицы ANKT"), report.end());
     EXPECT_FALSE(run.state.CollectNotFound);
     EXPECT_EQ(run.lastSummary(), "Нет номеров у 0, не найдено в БД: 1, обнаружено ошибок: 0");
@@ -450,22 +458,23 @@ TEST(NameCheck, RefusalsBeforeTheRun)
         bool running;
         const char* message; // expected message, or "" for none
     } cases[] = {
-        {"schema without fields", "[EMPTY]\r\n", true, false, "Ошибка в схеме!"},
-        {"schema lacking fields", "Field1 = STRNUM,CHAR,14,00,01\r\nField2 = SEX,CHAR,1,00,20\r\n", true, false,
-         "В заданной схеме нет полей FAM, NAM, OTCH, BIRTH"},
-        {"field beyond the line buffer",
-         "Field1 = STRNUM,CHAR,14,00,01\r\nField2 = FAM,CHAR,15,00,15\r\nField3 = NAM,CHAR,15,00,30\r\n"
-         "Field4 = OTCH,CHAR,15,00,45\r\nField5 = BIRTH,DATE,10,00,2040\r\nField6 = SEX,CHAR,1,00,70\r\n",
-         true, false, "Поле BIRTH выходит за границу строки"},
-        {"question answered No", std::string(Schema), false, false, ""},
-        {"another run under way", std::string(Schema), true, true, "Обработка уже идёт: дождитесь её окончания"},
+        { "schema without fields", "[EMPTY]\r\n", true, false, "Ошибка в схеме!" },
+        { "schema lacking fields", "Field1 = STRNUM,CHAR,14,00,01\r\nField2 = SEX,CHAR,1,00,20\r\n", true,
+            false, "В заданной схеме нет полей FAM, NAM, OTCH, BIRTH" },
+        { "field beyond the line buffer",
+            "Field1 = STRNUM,CHAR,14,00,01\r\nField2 = FAM,CHAR,15,00,15\r\nField3 = NAM,CHAR,15,00,30\r\n"
+            "Field4 = OTCH,CHAR,15,00,45\r\nField5 = BIRTH,DATE,10,00,2040\r\nField6 = SEX,CHAR,1,00,70\r\n",
+            true, false, "Поле BIRTH выходит за границу строки" },
+        { "question answered No", std::string(Schema), false, false, "" },
+        { "another run under way", std::string(Schema), true, true,
+            "Обработка уже идёт: дождитесь её окончания" },
     };
     for (const Case& c : cases) {
         NameCheckRun run;
         run.dir.write("TEST.SCH", c.schema);
         run.host.answer = c.answer;
         run.state.Running = c.running;
-        run.run({record(num(112233445), "Иванов", "Иван", "Иванович", "1950-03-15")});
+        run.run({ record(num(112233445), "Иванов", "Иван", "Иванович", "1950-03-15") });
         EXPECT_FALSE(run.started) << c.name;
         EXPECT_EQ(run.host.reportsShown, 0) << c.name;
         EXPECT_TRUE(run.host.report.lines().empty()) << c.name;
@@ -502,7 +511,7 @@ TEST(NameCheck, ProgressMovesEveryTenthRecordByBytesRead)
     std::vector<std::string> lines(25, record("", "Фамилия", "Имя", "Отчество", "1950-01-01"));
     run.run(lines);
     const std::uint64_t lineBytes = lines[0].size() + 2;
-    EXPECT_EQ(run.host.progress, (std::vector<std::uint64_t>{10 * lineBytes, 20 * lineBytes}));
+    EXPECT_EQ(run.host.progress, (std::vector<std::uint64_t> { 10 * lineBytes, 20 * lineBytes }));
     EXPECT_EQ(run.host.progressMaximum, 25 * lineBytes);
 }
 

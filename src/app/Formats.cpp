@@ -12,12 +12,12 @@ namespace venqor {
 namespace {
 
 constexpr FormatRow Rows[] = {
-    {"ЕДВ-3"_w, "EDV3", "EDV3.DBF", "О"_w},
-    {"ЕДВ-4"_w, "EDV4", "EDV4.DBF", "О"_w},
-    {"ЕДВ-4В"_w, "EDV4V", "EDV4V.DBF", "О"_w},
-    {"ФОМС"_w, "FOMS", "FOMS.DBF", "М"_w},
-    {"ФСС"_w, "FSS", "FSS.DBF", "О"_w},
-    {"ОСЗН"_w, "OSZN", "OSZN.DBF", "О"_w},
+    { "ЕДВ-3"_w, "EDV3", "EDV3.DBF", "О"_w },
+    { "ЕДВ-4"_w, "EDV4", "EDV4.DBF", "О"_w },
+    { "ЕДВ-4В"_w, "EDV4V", "EDV4V.DBF", "О"_w },
+    { "ФОМС"_w, "FOMS", "FOMS.DBF", "М"_w },
+    { "ФСС"_w, "FSS", "FSS.DBF", "О"_w },
+    { "ОСЗН"_w, "OSZN", "OSZN.DBF", "О"_w },
 };
 
 } // namespace

@@ -27,24 +27,25 @@ bool isYes(const std::string& v)
 }
 
 const SettingKey Keys[] = {
-    {"NUMS", [](const TMainState&) { return std::string(); },
-     [](TMainState& s, std::string v) { s.registerLocation = std::move(v); },
-     [](const TMainState& s) { return s.registerLocation; }},
-    {"LgotName", [](const TMainState& s) { return s.ProgramDir; },
-     [](TMainState& s, std::string v) { s.dataFile = std::move(v); },
-     [](const TMainState& s) { return s.dataFile; }},
-    {"SQL1", [](const TMainState&) { return std::string("SELECT * FROM NUMS WHERE NUM=:NUM"); },
-     [](TMainState& s, std::string v) { s.Sql1Text = std::move(v); },
-     [](const TMainState& s) { return s.Sql1Text; }},
-    {"SQL2",
-     [](const TMainState&) {
-         return std::string("SELECT * FROM NUMS WHERE FAM=:FAM AND NAM=:NAM AND OTCH=:OTCH AND BIRTH=:BIRTH");
-     },
-     [](TMainState& s, std::string v) { s.Sql2Text = std::move(v); },
-     [](const TMainState& s) { return s.Sql2Text; }},
-    {"Query", [](const TMainState&) { return std::string("0"); },
-     [](TMainState& s, std::string v) { s.UseQuery = isYes(v); },
-     [](const TMainState& s) { return std::string(s.UseQuery ? "1" : "0"); }},
+    { "NUMS", [](const TMainState&) { return std::string(); },
+        [](TMainState& s, std::string v) { s.registerLocation = std::move(v); },
+        [](const TMainState& s) { return s.registerLocation; } },
+    { "LgotName", [](const TMainState& s) { return s.ProgramDir; },
+        [](TMainState& s, std::string v) { s.dataFile = std::move(v); },
+        [](const TMainState& s) { return s.dataFile; } },
+    { "SQL1", [](const TMainState&) { return std::string("SELECT * FROM NUMS WHERE NUM=:NUM"); },
+        [](TMainState& s, std::string v) { s.Sql1Text = std::move(v); },
+        [](const TMainState& s) { return s.Sql1Text; } },
+    { "SQL2",
+        [](const TMainState&) {
+            return std::string(
+                "SELECT * FROM NUMS WHERE FAM=:FAM AND NAM=:NAM AND OTCH=:OTCH AND BIRTH=:BIRTH");
+        },
+        [](TMainState& s, std::string v) { s.Sql2Text = std::move(v); },
+        [](const TMainState& s) { return s.Sql2Text; } },
+    { "Query", [](const TMainState&) { return std::string("0"); },
+        [](TMainState& s, std::string v) { s.UseQuery = isYes(v); },
+        [](const TMainState& s) { return std::string(s.UseQuery ? "1" : "0"); } },
 };
 
 // Windows-1251 bytes as they are, one value per key, key=value without blanks.

@@ -10,46 +10,55 @@ namespace venqor::cli {
 namespace {
 
 constexpr std::string_view Accepted[] = {
-    "--format", "--schema", "--record-type", "--value", "--register", "--query",
-    "--collect-not-found", "--no-birth-errors", "--no-status-errors", "--report", "--quiet",
+    "--format",
+    "--schema",
+    "--record-type",
+    "--value",
+    "--register",
+    "--query",
+    "--collect-not-found",
+    "--no-birth-errors",
+    "--no-status-errors",
+    "--report",
+    "--quiet",
 };
 
-const std::string_view Usage =
-    "Usage: venqor-cli check DATAFILE [options]\n"
-    "\n"
-    "The name check: every insurance number of DATAFILE is checked for its form and check\n"
-    "number, looked up in the register NUMS, and the names, birth date and status held there\n"
-    "are compared with the line. The report goes to standard output (UTF-8), the summary to\n"
-    "standard error. DATAFILE is only read.\n"
-    "\n"
-    "Options (each stands for a control of the main window; defaults from venqor.ini in the\n"
-    "program directory or VENQOR_HOME, then the format detected from the first line):\n"
-    "  --format TEXT         data format (ЕДВ-3, ЕДВ-4, ЕДВ-4В, ФОМС, ФСС, ОСЗН): sets schema,\n"
-    "                        table name and record marker\n"
-    "  --schema NAME         schema file (NAME.SCH in the program directory)\n"
-    "  --record-type TEXT    record marker: its first character starts a record line\n"
-    "                        (also spelled --value)\n"
-    "  --register LOCATION   directory holding NUMS.DB, sqlite:FILE or postgresql://...\n"
-    "  --query               look numbers up through the SQL text SQL1 of venqor.ini\n"
-    "  --collect-not-found   add the people not found to ANKT (ANKT.DB in the program directory)\n"
-    "  --no-birth-errors     do not compare birth dates\n"
-    "  --no-status-errors    no status messages and no \"not found\" notes\n"
-    "  --report FILE         also save the report as text (Windows-1251, CR LF)\n"
-    "  --quiet               no report on standard output\n"
-    "\n"
-    "Exit status: 0 the check ran to its end (whatever it found), 1 it could not run,\n"
-    "2 a usage error.\n";
+const std::string_view Usage
+    = "Usage: venqor-cli check DATAFILE [options]\n"
+      "\n"
+      "The name check: every insurance number of DATAFILE is checked for its form and check\n"
+      "number, looked up in the register NUMS, and the names, birth date and status held there\n"
+      "are compared with the line. The report goes to standard output (UTF-8), the summary to\n"
+      "standard error. DATAFILE is only read.\n"
+      "\n"
+      "Options (each stands for a control of the main window; defaults from venqor.ini in the\n"
+      "program directory or VENQOR_HOME, then the format detected from the first line):\n"
+      "  --format TEXT         data format (ЕДВ-3, ЕДВ-4, ЕДВ-4В, ФОМС, ФСС, ОСЗН): sets schema,\n"
+      "                        table name and record marker\n"
+      "  --schema NAME         schema file (NAME.SCH in the program directory)\n"
+      "  --record-type TEXT    record marker: its first character starts a record line\n"
+      "                        (also spelled --value)\n"
+      "  --register LOCATION   directory holding NUMS.DB, sqlite:FILE or postgresql://...\n"
+      "  --query               look numbers up through the SQL text SQL1 of venqor.ini\n"
+      "  --collect-not-found   add the people not found to ANKT (ANKT.DB in the program directory)\n"
+      "  --no-birth-errors     do not compare birth dates\n"
+      "  --no-status-errors    no status messages and no \"not found\" notes\n"
+      "  --report FILE         also save the report as text (Windows-1251, CR LF)\n"
+      "  --quiet               no report on standard output\n"
+      "\n"
+      "Exit status: 0 the check ran to its end (whatever it found), 1 it could not run,\n"
+      "2 a usage error.\n";
 
 int run(Args& args, Io& io)
 {
     const WindowOptions options = ParseWindowOptions(args, Accepted);
     TMainState state = StateFor(options);
-    TerminalHost host(io, {options.output, options.report, options.quiet});
+    TerminalHost host(io, { options.output, options.report, options.quiet });
     return CheckNames(state, host) ? ExitDone : ExitFailed;
 }
 
 } // namespace
 
-const Command CheckCommand = {"check", "the name check of a data file against the register", Usage, run};
+const Command CheckCommand = { "check", "the name check of a data file against the register", Usage, run };
 
 } // namespace venqor::cli

@@ -35,7 +35,7 @@ public:
     void ProgressStart(std::uint64_t maximum) override;
     void Progress(std::uint64_t position, std::int32_t records) override;
     void ProgressEnd() override;
-    void ShowRecordCount(std::string_view) override {}
+    void ShowRecordCount(std::string_view) override { }
     TimeOfDay Now() override { return SystemTimeOfDay(); }
 
 private:

@@ -20,23 +20,28 @@ WindowOptions ParseWindowOptions(Args& args, std::span<const std::string_view> a
         std::optional<std::string> WindowOptions::*target;
     };
     static constexpr Valued valued[] = {
-        {"--format", &WindowOptions::format},       {"--schema", &WindowOptions::schema},
-        {"--record-type", &WindowOptions::recordType}, {"--value", &WindowOptions::recordType},
-        {"--register", &WindowOptions::registerLocation}, {"--table", &WindowOptions::tableName},
-        {"--condition", &WindowOptions::condition}, {"--match", &WindowOptions::match},
-        {"--output", &WindowOptions::output},       {"--report", &WindowOptions::report},
+        { "--format", &WindowOptions::format },
+        { "--schema", &WindowOptions::schema },
+        { "--record-type", &WindowOptions::recordType },
+        { "--value", &WindowOptions::recordType },
+        { "--register", &WindowOptions::registerLocation },
+        { "--table", &WindowOptions::tableName },
+        { "--condition", &WindowOptions::condition },
+        { "--match", &WindowOptions::match },
+        { "--output", &WindowOptions::output },
+        { "--report", &WindowOptions::report },
     };
     struct Flag {
         std::string_view option;
         bool WindowOptions::*target;
     };
     static constexpr Flag flags[] = {
-        {"--query", &WindowOptions::query},
-        {"--collect-not-found", &WindowOptions::collectNotFound},
-        {"--no-birth-errors", &WindowOptions::noBirthErrors},
-        {"--no-status-errors", &WindowOptions::noStatusErrors},
-        {"--search-only", &WindowOptions::searchOnly},
-        {"--quiet", &WindowOptions::quiet},
+        { "--query", &WindowOptions::query },
+        { "--collect-not-found", &WindowOptions::collectNotFound },
+        { "--no-birth-errors", &WindowOptions::noBirthErrors },
+        { "--no-status-errors", &WindowOptions::noStatusErrors },
+        { "--search-only", &WindowOptions::searchOnly },
+        { "--quiet", &WindowOptions::quiet },
     };
 
     while (!args.empty()) {

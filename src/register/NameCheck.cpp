@@ -17,7 +17,7 @@ namespace venqor {
 
 namespace {
 
-constexpr std::string_view Required[] = {"STRNUM", "FAM", "NAM", "OTCH", "BIRTH", "SEX"};
+constexpr std::string_view Required[] = { "STRNUM", "FAM", "NAM", "OTCH", "BIRTH", "SEX" };
 constexpr std::size_t NameLength = 40;
 constexpr std::int32_t FormatMessageLimit = 100; // messages 1..99 are written
 
@@ -122,11 +122,12 @@ void NameCheckSteps::Open(ProcessingRun& run)
     iBirth_ = run.field("BIRTH");
     iSex_ = run.field("SEX");
 
-    register_.OpenRegister({NativePath(state.registerLocation), state.UseQuery, state.Sql1Text, state.Sql2Text},
-                           LookupKind::ByNumber);
+    register_.OpenRegister(
+        { NativePath(state.registerLocation), state.UseQuery, state.Sql1Text, state.Sql2Text },
+        LookupKind::ByNumber);
     if (!register_.available())
         run.report().AppendLine(std::string("Реестр NUMS недоступен, поиск не выполнялся: "_w)
-                                + Utf8ToCp1251(register_.unavailableReason()));
+            + Utf8ToCp1251(register_.unavailableReason()));
     if (state.CollectNotFound)
         openAnkt(run);
 }
@@ -139,21 +140,17 @@ void NameCheckSteps::openAnkt(ProcessingRun& run)
         ankt_ = anktDatabase_->table("ANKT");
         if (!std::filesystem::exists(std::filesystem::path(dir) / "ANKT.DB")) {
             try {
-                ankt_->create({{"NUM", FieldType::Integer, 0},
-                               {"FAM", FieldType::Text, 25},
-                               {"NAM", FieldType::Text, 20},
-                               {"OTCH", FieldType::Text, 20},
-                               {"BIRTH", FieldType::Date, 0},
-                               {"COND", FieldType::Text, 1},
-                               {"SEX", FieldType::Text, 1},
-                               {"DATMOD", FieldType::Date, 0}},
-                              "NUM");
+                ankt_->create({ { "NUM", FieldType::Integer, 0 }, { "FAM", FieldType::Text, 25 },
+                                  { "NAM", FieldType::Text, 20 }, { "OTCH", FieldType::Text, 20 },
+                                  { "BIRTH", FieldType::Date, 0 }, { "COND", FieldType::Text, 1 },
+                                  { "SEX", FieldType::Text, 1 }, { "DATMOD", FieldType::Date, 0 } },
+                    "NUM");
             } catch (const std::exception&) {
                 // Opening below reports the table as unusable.
             }
         }
         ankt_->open();
-        static constexpr std::string_view filled[] = {"NUM", "FAM", "NAM", "OTCH", "BIRTH", "SEX"};
+        static constexpr std::string_view filled[] = { "NUM", "FAM", "NAM", "OTCH", "BIRTH", "SEX" };
         for (std::size_t i = 0; i < std::size(filled); ++i)
             anktFields_[i] = ankt_->fieldIndex(filled[i]);
         anktDatabase_->beginWrite();
@@ -330,8 +327,11 @@ void NameCheckSteps::checkFound(ProcessingRun& run, std::int32_t number)
         } else if (status == 'F' && lineName_ == registerName_) {
             message_.assign("У стр.№ "_w).append(strNum).append(" не может быть ФИО "_w).append(lineName_);
         } else if (status == 'F') {
-            message_.assign("У стр.№ "_w).append(strNum).append(1, ' ').append(lineName_).append(
-                " неизвестны правильные ФИО"_w);
+            message_.assign("У стр.№ "_w)
+                .append(strNum)
+                .append(1, ' ')
+                .append(lineName_)
+                .append(" неизвестны правильные ФИО"_w);
         } else if (status == 'G') {
             message_.assign("Отсутствует в БД стр.№ "_w).append(strNum).append(1, ' ').append(lineName_);
         }
@@ -344,14 +344,15 @@ std::string NameCheckSteps::Summary(ProcessingRun& run)
 {
     const TMainState& state = run.state();
     const auto n = [](std::int64_t v) { return std::to_string(v); };
-    run.report().AppendLine(std::string("Прочитано "_w) + n(run.LinesRead) + std::string(" строк, найдено заголовков: "_w)
-                            + n(run.HeaderCount) + std::string(", записей: "_w) + n(state.RecordCount)
-                            + std::string(", льгот: "_w) + n(run.BenefitCount));
-    run.report().AppendLine(std::string("Нет номеров у "_w) + n(noNumberCount_) + std::string(", не найдено в БД: "_w)
-                            + n(notFoundCount_) + std::string(", обнаружено ошибок: "_w) + n(state.ErrorCount));
-    return std::string("Прочитано "_w) + n(run.LinesRead) + std::string(" строк и записей: "_w) + n(state.RecordCount)
-           + std::string(", нет номеров у "_w) + n(noNumberCount_) + std::string(", найдено ошибок: "_w)
-           + n(state.ErrorCount);
+    run.report().AppendLine(std::string("Прочитано "_w) + n(run.LinesRead)
+        + std::string(" строк, найдено заголовков: "_w) + n(run.HeaderCount) + std::string(", записей: "_w)
+        + n(state.RecordCount) + std::string(", льгот: "_w) + n(run.BenefitCount));
+    run.report().AppendLine(std::string("Нет номеров у "_w) + n(noNumberCount_)
+        + std::string(", не найдено в БД: "_w) + n(notFoundCount_) + std::string(", обнаружено ошибок: "_w)
+        + n(state.ErrorCount));
+    return std::string("Прочитано "_w) + n(run.LinesRead) + std::string(" строк и записей: "_w)
+        + n(state.RecordCount) + std::string(", нет номеров у "_w) + n(noNumberCount_)
+        + std::string(", найдено ошибок: "_w) + n(state.ErrorCount);
 }
 
 void NameCheckSteps::Close(ProcessingRun& run)

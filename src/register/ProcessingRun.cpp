@@ -14,7 +14,7 @@ namespace venqor {
 
 namespace {
 
-constexpr char HeaderMark = '\xC2';  // В
+constexpr char HeaderMark = '\xC2'; // В
 constexpr char BenefitMark = '\xCB'; // Л
 
 // Holds the run flag for the duration of a command.
@@ -94,7 +94,7 @@ bool ProcessingRun::prepare(RunSteps& steps)
     for (std::size_t i = 0; i < required_.size(); ++i) {
         if (state_.Fields.Items[fieldIndexes_[i]].Stop > MaxLineLen) {
             host_.Message(std::string("Поле "_w) + std::string(required_[i])
-                          + std::string(" выходит за границу строки"_w));
+                + std::string(" выходит за границу строки"_w));
             return false;
         }
     }
@@ -107,7 +107,7 @@ void ProcessingRun::startReport(RunSteps& steps)
     steps.TitleLines(*this);
     report_.AppendLine(std::string(" Обрабатывается файл "_w) + inQuotes(state_.dataFile));
     report_.AppendLine(std::string("  Строки формата "_w) + inQuotes(state_.format) + std::string(" типа "_w)
-                       + inQuotes(state_.recordType) + std::string(" по схеме "_w) + inQuotes(state_.schema));
+        + inQuotes(state_.recordType) + std::string(" по схеме "_w) + inQuotes(state_.schema));
     steps.HeaderLines(*this);
 }
 

@@ -25,23 +25,23 @@ public:
     virtual std::span<const std::string_view> RequiredFields() const = 0;
     virtual std::string_view Question() const = 0;
     // Takes the options of the run from the state, before anything else.
-    virtual void TakeOptions(TMainState&) {}
+    virtual void TakeOptions(TMainState&) { }
     virtual void TitleLines(ProcessingRun& run) = 0;
     // Lines after the data file and format lines.
-    virtual void HeaderLines(ProcessingRun&) {}
+    virtual void HeaderLines(ProcessingRun&) { }
     // Opens the register and whatever else the command needs, before the start line.
-    virtual void Open(ProcessingRun&) {}
+    virtual void Open(ProcessingRun&) { }
     virtual void RecordStep(ProcessingRun& run) = 0;
     // A failure inside the guard of one line.
-    virtual void LineFailed(ProcessingRun&) {}
+    virtual void LineFailed(ProcessingRun&) { }
     // Right after the line loop, before the end line.
-    virtual void AfterLoop(ProcessingRun&) {}
+    virtual void AfterLoop(ProcessingRun&) { }
     // Closes the register (after the data file has been closed).
-    virtual void CloseRegister(ProcessingRun&) {}
+    virtual void CloseRegister(ProcessingRun&) { }
     // Appends the summary lines and returns the text of the summary message.
     virtual std::string Summary(ProcessingRun& run) = 0;
     // Closes what Open() opened besides the register.
-    virtual void Close(ProcessingRun&) {}
+    virtual void Close(ProcessingRun&) { }
 };
 
 // The frame that every processing command shares: schema load and checks, confirmation,

@@ -59,7 +59,8 @@ void RunReport::AddMarkedLine(int from, int to, std::string_view text)
         to = from;
     const auto piece = [&](int first, int count) {
         const auto start = static_cast<std::size_t>(first - 1);
-        return start < text.size() ? text.substr(start, static_cast<std::size_t>(count)) : std::string_view{};
+        return start < text.size() ? text.substr(start, static_cast<std::size_t>(count))
+                                   : std::string_view {};
     };
     document_.InsertText("\r\n");
     document_.SetColor(ReportColor::WindowText);

@@ -14,9 +14,8 @@ namespace venqor {
 
 namespace literal_detail {
 
-template <std::size_t N>
-struct Utf8Text {
-    char bytes[N]{};
+template <std::size_t N> struct Utf8Text {
+    char bytes[N] {};
     consteval Utf8Text(const char (&text)[N])
     {
         for (std::size_t i = 0; i < N; ++i)
@@ -34,12 +33,11 @@ constexpr char cp1251Of(char32_t cp)
     throw "character outside Windows-1251";
 }
 
-template <Utf8Text S>
-struct Converted {
+template <Utf8Text S> struct Converted {
     static constexpr auto convert()
     {
         struct Result {
-            std::array<char, sizeof(S.bytes)> bytes{};
+            std::array<char, sizeof(S.bytes)> bytes {};
             std::size_t size = 0;
         } r;
         for (std::size_t i = 0; i + 1 < sizeof(S.bytes);) {
@@ -68,10 +66,9 @@ struct Converted {
 
 } // namespace literal_detail
 
-template <literal_detail::Utf8Text S>
-constexpr std::string_view operator""_w()
+template <literal_detail::Utf8Text S> constexpr std::string_view operator""_w()
 {
-    return {literal_detail::Converted<S>::value.bytes.data(), literal_detail::Converted<S>::value.size};
+    return { literal_detail::Converted<S>::value.bytes.data(), literal_detail::Converted<S>::value.size };
 }
 
 } // namespace venqor

@@ -7,7 +7,7 @@ namespace venqor {
 
 namespace {
 
-constexpr std::chrono::sys_days zeroDay{std::chrono::year{1899} / 12 / 30};
+constexpr std::chrono::sys_days zeroDay { std::chrono::year { 1899 } / 12 / 30 };
 
 bool allDigits(std::string_view s)
 {
@@ -42,19 +42,19 @@ std::optional<Date> MakeDate(int year, int month, int day)
 {
     if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1 || day > 31)
         return std::nullopt;
-    const std::chrono::year_month_day ymd{std::chrono::year{year},
-                                          std::chrono::month{static_cast<unsigned>(month)},
-                                          std::chrono::day{static_cast<unsigned>(day)}};
+    const std::chrono::year_month_day ymd { std::chrono::year { year },
+        std::chrono::month { static_cast<unsigned>(month) },
+        std::chrono::day { static_cast<unsigned>(day) } };
     if (!ymd.ok())
         return std::nullopt;
-    return Date{static_cast<std::int32_t>((std::chrono::sys_days{ymd} - zeroDay).count())};
+    return Date { static_cast<std::int32_t>((std::chrono::sys_days { ymd } - zeroDay).count()) };
 }
 
 Ymd DateToYmd(Date date)
 {
-    const std::chrono::year_month_day ymd{zeroDay + std::chrono::days{date.days}};
-    return {static_cast<int>(ymd.year()), static_cast<int>(static_cast<unsigned>(ymd.month())),
-            static_cast<int>(static_cast<unsigned>(ymd.day()))};
+    const std::chrono::year_month_day ymd { zeroDay + std::chrono::days { date.days } };
+    return { static_cast<int>(ymd.year()), static_cast<int>(static_cast<unsigned>(ymd.month())),
+        static_cast<int>(static_cast<unsigned>(ymd.day())) };
 }
 
 std::optional<Date> ParseDmy(std::string_view text)

@@ -16,7 +16,7 @@ struct Date {
     friend bool operator==(Date, Date) = default;
 };
 
-inline constexpr Date ZeroDate{};
+inline constexpr Date ZeroDate {};
 
 // The date of a calendar day, or nothing when year, month and day make no date
 // (years 1..9999).

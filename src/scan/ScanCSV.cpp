@@ -329,7 +329,7 @@ namespace {
 // a-z to A-Z, а-я to А-Я, ё to Ё; every other byte stays. One lookup per byte, since every
 // record line of a name check goes through it.
 constexpr std::array<char, 256> UpperTable = [] {
-    std::array<char, 256> t{};
+    std::array<char, 256> t {};
     for (int b = 0; b < 256; ++b) {
         int upper = b;
         if ((b >= 'a' && b <= 'z') || b >= 0xE0)

@@ -10,7 +10,8 @@ extern char** environ;
 
 namespace venqor::test {
 
-CliOutcome runCli(const TempDir& dir, const std::vector<std::string>& args, const std::vector<std::string>& env)
+CliOutcome runCli(
+    const TempDir& dir, const std::vector<std::string>& args, const std::vector<std::string>& env)
 {
     const char* bin = std::getenv("VENQOR_BIN");
     if (!bin)
@@ -19,7 +20,7 @@ CliOutcome runCli(const TempDir& dir, const std::vector<std::string>& args, cons
     const std::string outFile = dir.file("stdout");
     const std::string errFile = dir.file("stderr");
 
-    std::vector<char*> argv{const_cast<char*>(program.c_str())};
+    std::vector<char*> argv { const_cast<char*>(program.c_str()) };
     for (const std::string& a : args)
         argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);

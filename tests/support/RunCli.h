@@ -15,6 +15,7 @@ struct CliOutcome {
 
 // Runs the built venqor-cli (in VENQOR_BIN) with its standard output and error captured in
 // files of `dir` and no standard input; `env` adds NAME=VALUE entries to the environment.
-CliOutcome runCli(const TempDir& dir, const std::vector<std::string>& args, const std::vector<std::string>& env = {});
+CliOutcome runCli(
+    const TempDir& dir, const std::vector<std::string>& args, const std::vector<std::string>& env = {});
 
 } // namespace venqor::test

@@ -26,9 +26,9 @@ struct CliCase {
     // for files of the test's directory.
     std::vector<std::string> args;
     int status;
-    std::optional<std::string> device; // what DEVICE holds afterwards; none: not created
-    std::string errPart; // a part of standard error ("" : it stays empty)
-    std::string outPart = ""; // a part of standard output ("" : it stays empty)
+    std::optional<std::string> device;  // what DEVICE holds afterwards; none: not created
+    std::string errPart;                // a part of standard error ("" : it stays empty)
+    std::string outPart = "";           // a part of standard output ("" : it stays empty)
     const char* deviceBefore = nullptr; // an earlier file named DEVICE
 };
 

@@ -76,7 +76,7 @@ struct WrittenRow {
     const char* num;
     const char* summa;
     const char* birth;
-    bool refused; // setField refuses one of the texts
+    bool refused;            // setField refuses one of the texts
     const char* dumped = ""; // the Python reader's line for the record
 };
 

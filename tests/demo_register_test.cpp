@@ -17,7 +17,7 @@ namespace {
 
 using test::TempDir;
 
-constexpr char male = '\xCC'; // М
+constexpr char male = '\xCC';   // М
 constexpr char female = '\xC6'; // Ж
 
 // The check number by the rule, worked out independently of the import's own.

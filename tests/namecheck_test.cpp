@@ -419,7 +419,7 @@ TEST(NameCheck, NotFoundPeopleAreCollectedIntoAnktOnceAcrossRuns)
     run.state.noStatusErrors = true; // still collected
     const auto report = run.run({
         record(num(246813579), "Волков", "Андрей", "Михайлович", "1961-03-03"),
-        record(num(246813579), "Волков", "Андрей", "Михайлович", "1961-03-03"), // twice: dropped alone
+        record(num(246813579), "Волков", "Андрей", "Михайлович", "1961-03-03"),  // twice: dropped alone
         record(num(135792468), "Фёдоров", "Николай", "Андреевич", "1950-02-30"), // no date: dropped
         record(num(112233445), "Иванов", "Иван", "Иванович", "1950-03-15"),
     });

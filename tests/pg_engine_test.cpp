@@ -57,7 +57,7 @@ const std::vector<FieldDef> numsFields = {
 struct Person {
     std::int64_t num;
     std::string fam, nam, otch; // UTF-8
-    const char* birth; // dd.mm.yyyy, "" for none
+    const char* birth;          // dd.mm.yyyy, "" for none
 };
 
 class PgEngineTest : public testing::Test {

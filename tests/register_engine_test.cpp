@@ -117,15 +117,15 @@ const Person people[] = {
 };
 
 enum class Fixture {
-    Standard, // NUMS with its primary key on NUM and the index FAM;NAM;OTCH;BIRTH
+    Standard,    // NUMS with its primary key on NUM and the index FAM;NAM;OTCH;BIRTH
     NumberTwice, // no primary key; 200000000 held twice
     NoNameIndex, // only the primary key
-    NoCond, // no field COND
-    Empty, // the standard layout without rows
-    NoTable, // nothing at all
-    Nothing, // a location that names nothing
-    NotSqlite, // NUMS.DB holding text (SQLite only)
-    Truncated, // NUMS.DB cut in half (SQLite only)
+    NoCond,      // no field COND
+    Empty,       // the standard layout without rows
+    NoTable,     // nothing at all
+    Nothing,     // a location that names nothing
+    NotSqlite,   // NUMS.DB holding text (SQLite only)
+    Truncated,   // NUMS.DB cut in half (SQLite only)
 };
 
 bool sqliteOnly(Fixture fixture)
@@ -206,7 +206,7 @@ enum class Outcome {
     NotFound,
     Unavailable, // OpenRegister failed; its reason mentions `mention`
     LookupFails, // the lookup raises TableError mentioning `mention`
-    CondFails, // found, but reading COND raises TableError
+    CondFails,   // found, but reading COND raises TableError
 };
 
 struct RegisterCase {
@@ -215,7 +215,7 @@ struct RegisterCase {
     bool useQuery;
     LookupKind kind;
     std::int32_t num; // for ByNumber
-    const char* fam; // for ByNameBirth (UTF-8)
+    const char* fam;  // for ByNameBirth (UTF-8)
     const char* nam;
     const char* otch;
     const char* birth;
@@ -226,7 +226,7 @@ struct RegisterCase {
 };
 
 constexpr bool T = false; // table mode
-constexpr bool Q = true; // query mode
+constexpr bool Q = true;  // query mode
 constexpr LookupKind Num = LookupKind::ByNumber;
 constexpr LookupKind Name = LookupKind::ByNameBirth;
 

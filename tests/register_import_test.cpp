@@ -284,8 +284,8 @@ TEST(RegisterImport, RefusesWhatItCannotTakeWholly)
     struct Case {
         const char* edge;
         const char* fileName;
-        std::string bytes; // nothing written when empty: the source is missing
-        std::string where; // what follows the file name in the message: the place,
+        std::string bytes;  // nothing written when empty: the source is missing
+        std::string where;  // what follows the file name in the message: the place,
         std::string reason; // then the reason
     };
     const std::string header = "NUM,FAM,NAM,OTCH,BIRTH\n";

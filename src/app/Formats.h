@@ -9,9 +9,9 @@ namespace venqor {
 
 // One row of the format table: the format name and what it sets.
 struct FormatRow {
-    std::string_view format; // cbxFrmtList
-    std::string_view schema; // cbxSchList
-    std::string_view tableName; // edtTblName
+    std::string_view format;     // cbxFrmtList
+    std::string_view schema;     // cbxSchList
+    std::string_view tableName;  // edtTblName
     std::string_view recordType; // edtCopyValue
 };
 

@@ -14,20 +14,20 @@ namespace venqor {
 // Texts are Windows-1251.
 struct TMainState {
     // Controls (their names in the window in the comments).
-    std::string dataFile; // FilenameEdit1
+    std::string dataFile;         // FilenameEdit1
     std::string registerLocation; // dedtNUMS: directory with NUMS, or a database location
-    std::string format; // cbxFrmtList
-    std::string schema; // cbxSchList
-    std::string tableName; // edtTblName
-    std::string copyCondition; // cbxCopyCond
-    std::string copyMatchKind; // cbxCopyValue
-    std::string recordType; // edtCopyValue: record marker, selection text
-    bool foundOnly = false; // chkFoundOnly
-    bool noStatusErrors = false; // chkNoStatErrors
-    bool noBirthErrors = false; // chkNoBirthErrors
-    bool byQuery = false; // chkByQuery
+    std::string format;           // cbxFrmtList
+    std::string schema;           // cbxSchList
+    std::string tableName;        // edtTblName
+    std::string copyCondition;    // cbxCopyCond
+    std::string copyMatchKind;    // cbxCopyValue
+    std::string recordType;       // edtCopyValue: record marker, selection text
+    bool foundOnly = false;       // chkFoundOnly
+    bool noStatusErrors = false;  // chkNoStatErrors
+    bool noBirthErrors = false;   // chkNoBirthErrors
+    bool byQuery = false;         // chkByQuery
     bool collectNotFound = false; // chkAnkList
-    std::string formatLabel; // lblFmt
+    std::string formatLabel;      // lblFmt
     std::string recordCountLabel; // lblRecCount
 
     // The window's own fields.

@@ -10,9 +10,9 @@ namespace venqor::cli {
 
 // Exit status of venqor-cli.
 enum ExitCode : int {
-    ExitDone = 0, // the command ran to its end, whatever it found
+    ExitDone = 0,   // the command ran to its end, whatever it found
     ExitFailed = 1, // it could not run; the message says why
-    ExitUsage = 2, // the command line is wrong
+    ExitUsage = 2,  // the command line is wrong
 };
 
 // A wrong command line; main() prints the message and the command's usage.

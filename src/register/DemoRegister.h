@@ -14,8 +14,8 @@ struct DemoPerson {
     std::int32_t num; // a body 1001..999 999 999
     std::string fam, nam, otch;
     Date birth; // 1930..2005
-    char cond; // ' ' for no remark, rarely 'C', 'E', 'F' or 'G'
-    char sex; // the capital Cyrillic letter M or Zhe (0xCC, 0xC6), as the names
+    char cond;  // ' ' for no remark, rarely 'C', 'E', 'F' or 'G'
+    char sex;   // the capital Cyrillic letter M or Zhe (0xCC, 0xC6), as the names
 };
 
 // Number of distinct persons a seed yields: indexes run from 0 to DemoPersonLimit - 1.

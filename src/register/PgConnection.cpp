@@ -91,15 +91,15 @@ Kind KindOfType(Oid type)
     case 21: // int2
     case 23: // int4
         return Kind::Integer;
-    case 700: // float4
-    case 701: // float8
+    case 700:  // float4
+    case 701:  // float8
     case 1700: // numeric
         return Kind::Float;
     case 1082: // date
         return Kind::Date;
-    case 18: // char
-    case 19: // name
-    case 25: // text
+    case 18:   // char
+    case 19:   // name
+    case 25:   // text
     case 1042: // bpchar
     case 1043: // varchar
         return Kind::Text;

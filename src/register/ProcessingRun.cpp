@@ -14,7 +14,7 @@ namespace venqor {
 
 namespace {
 
-constexpr char HeaderMark = '\xC2'; // В
+constexpr char HeaderMark = '\xC2';  // В
 constexpr char BenefitMark = '\xCB'; // Л
 
 // Holds the run flag for the duration of a command.

@@ -16,10 +16,10 @@ namespace venqor {
 enum class LookupKind { ByNumber, ByNameBirth };
 
 struct RegisterSettings {
-    std::string location; // dedtNUMS: a directory, sqlite:PATH or postgresql://...
+    std::string location;  // dedtNUMS: a directory, sqlite:PATH or postgresql://...
     bool useQuery = false; // UseQuery
-    std::string sql1Text; // lookup by number
-    std::string sql2Text; // lookup by name and birth date
+    std::string sql1Text;  // lookup by number
+    std::string sql2Text;  // lookup by name and birth date
 };
 
 class Register {

@@ -17,7 +17,7 @@ namespace {
 constexpr std::string_view NoQuoteText = "\xCD\xE5\xF2 \xEA\xE0\xE2\xFB\xF7\xEA\xE8"; // Нет кавычки
 constexpr std::string_view NoCommaText = "\xCD\xE5\xF2 \xE7\xE0\xEF\xFF\xF2\xEE\xE9"; // Нет запятой
 constexpr std::string_view NoIdentText = "Identifires not Allowed!";
-constexpr std::string_view ErrorPrefix = "\xCE\xF8\xE8\xE1\xEA\xE0 <"; // Ошибка <
+constexpr std::string_view ErrorPrefix = "\xCE\xF8\xE8\xE1\xEA\xE0 <";          // Ошибка <
 constexpr std::string_view ErrorAtText = ">\xE2 \xF1\xE8\xEC\xE2\xEE\xEB\xE5 "; // >в символе
 
 using ByteMap = std::array<char, 256>;

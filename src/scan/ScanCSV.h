@@ -18,26 +18,26 @@ inline constexpr int LineBufSize = 2048;
 inline constexpr int MaxLineLen = 2047;
 
 enum TTokenKind : std::uint8_t {
-    tkEnd = 0, // nothing left on the line, or an empty unquoted value
-    tkChar = 1, // one character that starts no other token (StrictIdent only)
+    tkEnd = 0,     // nothing left on the line, or an empty unquoted value
+    tkChar = 1,    // one character that starts no other token (StrictIdent only)
     tkInteger = 2, // optional minus and digits
-    tkReal = 3, // optional minus, digits with exactly one point
-    tkIdent = 4, // identifier or unquoted value
-    tkString = 5, // quoted string, or a number-like token holding other characters
+    tkReal = 3,    // optional minus, digits with exactly one point
+    tkIdent = 4,   // identifier or unquoted value
+    tkString = 5,  // quoted string, or a number-like token holding other characters
 };
 
 // The reader and tokenizer options. Only StrictIdent and RecodeOem are ever changed by
 // the program; the others keep these values, but each has its effect.
 struct ScanOptions {
-    bool AllowIdent = true; // off: every identifier raises a scan error (and is delivered)
-    bool StrictIdent = false; // identifiers are letter (letter|digit|_)*, other characters tkChar
-    bool AllowSpaces = true; // blanks inside unquoted values; one blank after a leading minus
-    bool AllowNumbers = true; // a digit starts a number (a minus always does)
-    bool LooseNumbers = false; // a number runs on over everything above the blank but a comma
-    bool CommaSeparated = true; // a comma after a token is consumed as the separator
-    bool RecodeOem = true; // ReadLineBuf recodes 0x80..0xFF from code page 866
+    bool AllowIdent = true;      // off: every identifier raises a scan error (and is delivered)
+    bool StrictIdent = false;    // identifiers are letter (letter|digit|_)*, other characters tkChar
+    bool AllowSpaces = true;     // blanks inside unquoted values; one blank after a leading minus
+    bool AllowNumbers = true;    // a digit starts a number (a minus always does)
+    bool LooseNumbers = false;   // a number runs on over everything above the blank but a comma
+    bool CommaSeparated = true;  // a comma after a token is consumed as the separator
+    bool RecodeOem = true;       // ReadLineBuf recodes 0x80..0xFF from code page 866
     bool ShowScanErrors = false; // scan errors also go to ShowScanError
-    bool LfEndsLine = false; // ReadLineBuf ends a line at LF (else LF is stored)
+    bool LfEndsLine = false;     // ReadLineBuf ends a line at LF (else LF is stored)
 };
 
 struct ScanState {
@@ -48,14 +48,14 @@ struct ScanState {
     char LineBuf[LineBufSize];
     int LineLen;
 
-    int ScanPos; // index of ScanChar; -1 after RewindLine
+    int ScanPos;            // index of ScanChar; -1 after RewindLine
     unsigned char ScanChar; // 0 once ScanPos has reached LineLen
-    bool AtLineEnd; // ScanChar is 0
+    bool AtLineEnd;         // ScanChar is 0
 
     TTokenKind TokenKind;
     std::string TokenText; // at most MaxLineLen characters
-    int TokenInt; // value of a tkInteger token, 0 for every other kind
-    bool ScanErrorFlag; // the last token raised a scan error
+    int TokenInt;          // value of a tkInteger token, 0 for every other kind
+    bool ScanErrorFlag;    // the last token raised a scan error
     std::string ScanErrorText;
 
     ScanOptions Options;

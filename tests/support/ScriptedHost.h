@@ -13,12 +13,12 @@ namespace venqor::test {
 // A run host with scripted answers and a fixed clock; it records what the run showed.
 class ScriptedHost final : public RunHost {
 public:
-    bool answer = true; // to every question
+    bool answer = true;                  // to every question
     std::optional<std::string> saveFile; // what the save dialog returns
     TimeOfDay clock { 10, 20, 30, 45 };
 
     std::vector<std::string> questions; // Windows-1251, as asked
-    std::vector<std::string> messages; // Windows-1251, as shown
+    std::vector<std::string> messages;  // Windows-1251, as shown
     int reportsShown = 0;
     std::vector<std::uint64_t> progress; // positions passed to Progress()
     std::uint64_t progressMaximum = 0;

@@ -387,6 +387,24 @@ TEST(NameCheck, AFailingLineIsReportedAndTheRunGoesOn)
     EXPECT_EQ(run.lastSummary(), "Нет номеров у 0, не найдено в БД: 1, обнаружено ошибок: 1");
 }
 
+TEST(NameCheck, ARegisterWithoutStatusFailsOnlyWhereTheStatusIsRead)
+{
+    const std::string line = record(num(123456789), "Сидорава", "Анна", "Петровна", "1948-07-02", "Ж");
+    const std::vector<std::string> findings = { Header, "    1 E: Расхождения в ФИО у стр.№ 123-456-789 64",
+        "   -  Указано  СИДОРАВА АННА ПЕТРОВНА", "   -  Числится СИДОРОВА АННА ПЕТРОВНА",
+        "    1 E: Расхождение в д/р 02.07.1948 у стр.№ 123-456-789 64 вместо 01.07.1948" };
+    for (const bool query : { false, true }) {
+        NameCheckRun run(/*registerWithCond=*/false);
+        run.state.byQuery = query;
+        std::vector<std::string> withFailure = findings;
+        withFailure.push_back("    1 E: Неизвестно что");
+        EXPECT_EQ(run.findings({ line }), withFailure) << (query ? "query" : "table");
+
+        run.state.noStatusErrors = true;
+        EXPECT_EQ(run.findings({ line }), findings) << (query ? "query" : "table");
+    }
+}
+
 // The rows of ANKT in `dir` as "NUM|FAM|NAM|OTCH|BIRTH|SEX" for the given numbers, and its row count.
 std::vector<std::string> anktRows(const std::string& dir, std::initializer_list<std::int32_t> numbers)
 {

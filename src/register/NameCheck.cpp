@@ -90,16 +90,16 @@ private:
     void openAnkt(ProcessingRun& run);
     void addToAnkt(std::int32_t number);
     void checkFound(ProcessingRun& run, std::int32_t number);
-    void resolveRegisterFields();
+    int registerField(int& index, std::string_view name);
 
     Register register_;
     std::unique_ptr<Database> anktDatabase_;
     std::unique_ptr<Table> ankt_;
     int anktFields_[6] = {};
 
-    // Register fields, resolved at the first found record.
-    bool registerFieldsResolved_ = false;
-    int regFam_ = 0, regNam_ = 0, regOtch_ = 0, regBirth_ = 0, regCond_ = 0;
+    // Register fields, each resolved when it is first read (-1 until then), so that a
+    // register lacking a field fails only where that field is read.
+    int regFam_ = -1, regNam_ = -1, regOtch_ = -1, regBirth_ = -1, regCond_ = -1;
 
     std::int32_t noNumberCount_ = 0;
     std::int32_t notFoundCount_ = 0;
@@ -180,17 +180,11 @@ void NameCheckSteps::addToAnkt(std::int32_t number)
     }
 }
 
-void NameCheckSteps::resolveRegisterFields()
+int NameCheckSteps::registerField(int& index, std::string_view name)
 {
-    if (registerFieldsResolved_)
-        return;
-    RecordReader& r = register_.record();
-    regFam_ = r.fieldIndex("FAM");
-    regNam_ = r.fieldIndex("NAM");
-    regOtch_ = r.fieldIndex("OTCH");
-    regBirth_ = r.fieldIndex("BIRTH");
-    regCond_ = r.fieldIndex("COND");
-    registerFieldsResolved_ = true;
+    if (index < 0)
+        index = register_.record().fieldIndex(name);
+    return index;
 }
 
 void NameCheckSteps::RecordStep(ProcessingRun& run)
@@ -272,18 +266,17 @@ void NameCheckSteps::RecordStep(ProcessingRun& run)
 void NameCheckSteps::checkFound(ProcessingRun& run, std::int32_t number)
 {
     RunReport& report = run.report();
-    resolveRegisterFields();
     RecordReader& r = register_.record();
     const std::string strNum = StrNumToText(number);
 
     lineName_.assign(fam_).append(1, ' ').append(nam_).append(1, ' ').append(otch_);
-    const std::string_view regFam = r.fieldText(regFam_);
+    const std::string_view regFam = r.fieldText(registerField(regFam_, "FAM"));
     const bool famEqual = fam_ == regFam;
     registerName_.assign(regFam).append(1, ' ');
-    const std::string_view regNam = r.fieldText(regNam_);
+    const std::string_view regNam = r.fieldText(registerField(regNam_, "NAM"));
     const bool namEqual = famEqual && nam_ == regNam;
     registerName_.append(regNam).append(1, ' ');
-    const std::string_view regOtch = r.fieldText(regOtch_);
+    const std::string_view regOtch = r.fieldText(registerField(regOtch_, "OTCH"));
     const bool otchEqual = namEqual && otch_ == regOtch;
     registerName_.append(regOtch);
 
@@ -305,21 +298,20 @@ void NameCheckSteps::checkFound(ProcessingRun& run, std::int32_t number)
     }
 
     if (!run.state().noBirthErrors) {
-        const Date regBirth = r.fieldDate(regBirth_);
-        if (regBirth != birth_) {
+        const int field = registerField(regBirth_, "BIRTH");
+        if (r.fieldDate(field) != birth_) {
             message_.assign("Расхождение в д/р "_w);
             message_ += FormatDmy(birth_);
             message_ += " у стр.№ "_w;
             message_ += strNum;
             message_ += " вместо "_w;
-            if (!regBirth.isZero())
-                message_ += FormatDmy(regBirth);
+            message_ += r.fieldText(field); // dd.mm.yyyy, empty when the field is
             report.AddErrorLine(message_);
         }
     }
 
     if (!run.state().noStatusErrors) {
-        const std::string_view cond = r.fieldText(regCond_);
+        const std::string_view cond = r.fieldText(registerField(regCond_, "COND"));
         const char status = cond.empty() ? ' ' : cond.front();
         message_.clear();
         if (status == 'C' || status == 'E') {

@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 
 namespace venqor {
 
@@ -133,7 +134,7 @@ bool ProcessingRun::Execute(RunSteps& steps)
     const char recordType = state_.recordType.empty() ? ' ' : state_.recordType.front();
     const std::string dataFile = NativePath(state_.dataFile);
     const std::uint64_t size = FileSize(dataFile);
-    InTextFile file(dataFile);
+    std::optional<InTextFile> file(std::in_place, dataFile);
 
     host_.ProgressStart(size);
     state_.RecordCount = 0;
@@ -147,13 +148,14 @@ bool ProcessingRun::Execute(RunSteps& steps)
 
     std::exception_ptr failure;
     try {
-        loop(steps, file, recordType);
+        loop(steps, *file, recordType);
     } catch (...) {
         failure = std::current_exception();
     }
 
     steps.AfterLoop(*this);
     timeLine(" Конец   "_w);
+    file.reset();
     steps.CloseRegister(*this);
     const std::string message = steps.Summary(*this);
     steps.Close(*this);
@@ -189,7 +191,7 @@ void ProcessingRun::loop(RunSteps& steps, InTextFile& file, char recordType)
                 line += '"';
                 report_.AppendLine(line);
             }
-        } catch (const std::exception&) {
+        } catch (...) {
             steps.LineFailed(*this);
         }
     }

@@ -3,6 +3,7 @@
 #include "app/Settings.h"
 
 #include "scan/CodePage.h"
+#include "scan/ScanCSV.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -120,6 +121,7 @@ TEST(Formats, DetectFormatReadsTheFirstLineInCodePage866)
         s.format = Utf8ToCp1251("ФОМС");
         ApplyFormat(s);
         s.dataFile = dir.write("data.txt", c.firstLine.empty() ? "" : c.firstLine + "\r\nnext\r\n");
+        Scan.Options.RecodeOem = false; // as a run over a Windows-1251 file leaves it
         DetectFormat(s);
         EXPECT_EQ(Cp1251ToUtf8(s.format), c.format) << c.name;
         EXPECT_EQ(Cp1251ToUtf8(s.formatLabel), c.label) << c.name;

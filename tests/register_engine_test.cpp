@@ -117,15 +117,16 @@ const Person people[] = {
 };
 
 enum class Fixture {
-    Standard,    // NUMS with its primary key on NUM and the index FAM;NAM;OTCH;BIRTH
-    NumberTwice, // no primary key; 200000000 held twice
-    NoNameIndex, // only the primary key
-    NoCond,      // no field COND
-    Empty,       // the standard layout without rows
-    NoTable,     // nothing at all
-    Nothing,     // a location that names nothing
-    NotSqlite,   // NUMS.DB holding text (SQLite only)
-    Truncated,   // NUMS.DB cut in half (SQLite only)
+    Standard,         // NUMS with its primary key on NUM and the index FAM;NAM;OTCH;BIRTH
+    NumberTwice,      // no primary key; 200000000 held twice
+    NoNameIndex,      // only the primary key
+    PartialNameIndex, // the name index serves only some rows (WHERE ...)
+    NoCond,           // no field COND
+    Empty,            // the standard layout without rows
+    NoTable,          // nothing at all
+    Nothing,          // a location that names nothing
+    NotSqlite,        // NUMS.DB holding text (SQLite only)
+    Truncated,        // NUMS.DB cut in half (SQLite only)
 };
 
 bool sqliteOnly(Fixture fixture)
@@ -189,7 +190,9 @@ std::string buildRegister(const Location& location, Fixture fixture)
                     *nums, { 300000000 + i, "ЗАПОЛНИТЕЛЬ", "ЗАПОЛНИТЕЛЬ", "ЗАПОЛНИТЕЛЬ", "", "" }, true);
         db->commit();
         nums->close();
-        if (fixture != Fixture::NoNameIndex)
+        if (fixture == Fixture::PartialNameIndex)
+            db->execute("CREATE INDEX NUMS_FIO ON NUMS (FAM, NAM, OTCH, BIRTH) WHERE COND = 'C'");
+        else if (fixture != Fixture::NoNameIndex)
             db->execute("CREATE INDEX NUMS_FIO ON NUMS (FAM, NAM, OTCH, BIRTH)");
     }
     if (fixture == Fixture::Truncated) {
@@ -274,6 +277,8 @@ const RegisterCase registerCases[] = {
         Outcome::Found, 200000000 },
     { "table_missing_name_index", Fixture::NoNameIndex, T, Name, 0, "", "", "", "", Outcome::Unavailable, 0,
         "FAM;NAM;OTCH;BIRTH" },
+    { "table_partial_name_index_refused", Fixture::PartialNameIndex, T, Name, 0, "", "", "", "",
+        Outcome::Unavailable, 0, "FAM;NAM;OTCH;BIRTH" },
     { "table_missing_name_index_number_lookup_works", Fixture::NoNameIndex, T, Num, 100000001, "", "", "", "",
         Outcome::Found, 100000001 },
     { "table_missing_table", Fixture::NoTable, T, Num, 100000001, "", "", "", "", Outcome::Unavailable, 0,

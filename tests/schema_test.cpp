@@ -336,6 +336,7 @@ TEST(YmdToDmy, Texts)
         { "year and month only", "1985-03", ".03.1985" },
         { "blank day", "1985-03-  ", "" },
         { "one character", "1", "..1" },
+        { "shifted right by a leading blank", " 1950-03-15", "-1.-0. 195" },
     };
     for (const Case& c : cases)
         EXPECT_EQ(YmdToDmy(c.src), c.dst) << c.name;

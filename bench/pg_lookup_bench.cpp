@@ -10,8 +10,8 @@
 // buffers random lookups also measure reads from the system's page cache, so compare with
 // VENQOR_PG_SERVER_OPTIONS="-c shared_buffers=512MB" as well.
 
+#include "engine/pg/PgEngine.h"
 #include "register/DemoRegister.h"
-#include "register/PgEngine.h"
 #include "scan/CodePage.h"
 #include "scan/Errors.h"
 

@@ -1,4 +1,4 @@
-#include "register/DbfEngine.h"
+#include "engine/dbf/DbfEngine.h"
 #include "scan/CodePage.h"
 #include "scan/Errors.h"
 #include "support/TempDir.h"

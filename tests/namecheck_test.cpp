@@ -1,7 +1,7 @@
-#include "register/NameCheck.h"
+#include "commands/NameCheck.h"
 
+#include "engine/TableEngine.h"
 #include "register/StrNum.h"
-#include "register/TableEngine.h"
 #include "report/ReportDocument.h"
 #include "scan/CodePage.h"
 #include "scan/Errors.h"

@@ -2,7 +2,7 @@
 // share is in register_engine_test): run under scripts/with-postgres, which exports
 // VENQOR_PG_URI. Without it every test fails.
 
-#include "register/PgEngine.h"
+#include "engine/pg/PgEngine.h"
 #include "scan/CodePage.h"
 #include "scan/Errors.h"
 #include "support/TempDir.h"

@@ -1,4 +1,4 @@
-#include "register/PgEngine.h"
+#include "engine/pg/PgEngine.h"
 
 #include <gtest/gtest.h>
 

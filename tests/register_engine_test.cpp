@@ -1,5 +1,5 @@
+#include "engine/TableEngine.h"
 #include "register/Register.h"
-#include "register/TableEngine.h"
 #include "scan/CodePage.h"
 #include "scan/Errors.h"
 #include "support/TempDir.h"

@@ -1,4 +1,4 @@
-#include "register/TableEngine.h"
+#include "engine/TableEngine.h"
 #include "scan/Errors.h"
 #include "support/TempDir.h"
 

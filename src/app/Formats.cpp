@@ -1,4 +1,4 @@
-#include "Formats.h"
+#include "app/Formats.h"
 
 #include "scan/Cp1251Literal.h"
 #include "scan/Errors.h"

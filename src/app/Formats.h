@@ -1,6 +1,6 @@
 #pragma once
 
-#include "MainState.h"
+#include "app/MainState.h"
 
 #include <span>
 #include <string_view>

@@ -1,4 +1,4 @@
-#include "MainState.h"
+#include "app/MainState.h"
 
 #include "scan/CodePage.h"
 #include "scan/Cp1251Literal.h"

@@ -1,4 +1,4 @@
-#include "Settings.h"
+#include "app/Settings.h"
 
 #define SI_NO_CONVERSION
 #include <SimpleIni.h>

@@ -1,9 +1,9 @@
-#include "CheckCommand.h"
+#include "cli/CheckCommand.h"
 
-#include "TerminalHost.h"
-#include "WindowOptions.h"
+#include "cli/TerminalHost.h"
+#include "cli/WindowOptions.h"
 
-#include "register/NameCheck.h"
+#include "commands/NameCheck.h"
 
 namespace venqor::cli {
 

@@ -1,8 +1,8 @@
-#include "Cli.h"
+#include "cli/Cli.h"
 
-#include "CheckCommand.h"
-#include "PrintReportCommand.h"
-#include "RegisterCommand.h"
+#include "cli/CheckCommand.h"
+#include "cli/PrintReportCommand.h"
+#include "cli/RegisterCommand.h"
 
 namespace venqor::cli {
 

@@ -1,4 +1,4 @@
-#include "PrintReportCommand.h"
+#include "cli/PrintReportCommand.h"
 
 #include "report/PrintToDevice.h"
 #include "report/ReportText.h"

@@ -1,6 +1,6 @@
-#include "RegisterCommand.h"
+#include "cli/RegisterCommand.h"
 
-#include "ProgressBar.h"
+#include "cli/ProgressBar.h"
 #include "register/DemoRegister.h"
 #include "register/RegisterImport.h"
 

@@ -1,6 +1,6 @@
-#include "TerminalHost.h"
+#include "cli/TerminalHost.h"
 
-#include "ProgressBar.h"
+#include "cli/ProgressBar.h"
 
 #include "report/ReportText.h"
 #include "scan/CodePage.h"

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "Cli.h"
+#include "cli/Cli.h"
 
-#include "register/RunHost.h"
 #include "report/ReportDocument.h"
+#include "run/RunHost.h"
 
 #include <memory>
 #include <optional>

@@ -1,4 +1,4 @@
-#include "WindowOptions.h"
+#include "cli/WindowOptions.h"
 
 #include "app/Formats.h"
 #include "app/Settings.h"

@@ -1,6 +1,6 @@
-#include "RegisterSource.h"
+#include "register/RegisterSource.h"
 
-#include "FieldText.h"
+#include "scan/FieldText.h"
 
 #include "scan/CodePage.h"
 #include "scan/Errors.h"

@@ -1,4 +1,4 @@
-#include "RegisterSource.h"
+#include "register/RegisterSource.h"
 
 #include "scan/CodePage.h"
 #include "scan/Errors.h"

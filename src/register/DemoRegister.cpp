@@ -1,6 +1,6 @@
-#include "DemoRegister.h"
+#include "register/DemoRegister.h"
 
-#include "register/NumsFile.h"
+#include "engine/sqlite/NumsFile.h"
 #include "scan/CodePage.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "register/Progress.h"
 #include "scan/Dates.h"
+#include "scan/Progress.h"
 
 #include <cstdint>
 #include <string>

@@ -1,4 +1,4 @@
-#include "Register.h"
+#include "register/Register.h"
 
 #include "scan/Errors.h"
 

@@ -1,11 +1,11 @@
-#include "RegisterImport.h"
+#include "register/RegisterImport.h"
 
-#include "register/FieldText.h"
-#include "register/NumsFile.h"
+#include "engine/sqlite/NumsFile.h"
 #include "register/RegisterSource.h"
 #include "register/StrNum.h"
 #include "scan/CodePage.h"
 #include "scan/Errors.h"
+#include "scan/FieldText.h"
 
 #include <algorithm>
 #include <array>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "register/Progress.h"
+#include "scan/Progress.h"
 
 #include <cstdint>
 #include <string>

@@ -1,4 +1,4 @@
-#include "StrNum.h"
+#include "register/StrNum.h"
 
 namespace venqor {
 

@@ -1,4 +1,4 @@
-#include "PrintToDevice.h"
+#include "report/PrintToDevice.h"
 
 #include "scan/Errors.h"
 #include "scan/RecodeTables.h"

@@ -1,4 +1,4 @@
-#include "ReportDocument.h"
+#include "report/ReportDocument.h"
 
 #include "scan/Errors.h"
 

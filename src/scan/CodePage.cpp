@@ -1,4 +1,4 @@
-#include "CodePage.h"
+#include "scan/CodePage.h"
 
 namespace venqor {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "CodePage.h"
+#include "scan/CodePage.h"
 
 #include <array>
 #include <cstddef>

@@ -1,4 +1,4 @@
-#include "Dates.h"
+#include "scan/Dates.h"
 
 #include <chrono>
 #include <cstdio>

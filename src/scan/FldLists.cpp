@@ -1,4 +1,4 @@
-#include "FldLists.h"
+#include "scan/FldLists.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "RecodeTables.h"
+#include "scan/RecodeTables.h"
 
 namespace venqor {
 

@@ -1,6 +1,6 @@
-#include "ScanCSV.h"
+#include "scan/ScanCSV.h"
 
-#include "RecodeTables.h"
+#include "scan/RecodeTables.h"
 
 #include <algorithm>
 #include <array>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "TextFile.h"
+#include "scan/TextFile.h"
 
 #include <cstdint>
 #include <functional>

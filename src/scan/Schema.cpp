@@ -1,7 +1,7 @@
-#include "Schema.h"
+#include "scan/Schema.h"
 
-#include "ScanCSV.h"
-#include "TextFile.h"
+#include "scan/ScanCSV.h"
+#include "scan/TextFile.h"
 
 #include <algorithm>
 #include <cassert>

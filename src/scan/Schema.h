@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FldLists.h"
+#include "scan/FldLists.h"
 
 #include <string>
 #include <string_view>

@@ -1,6 +1,6 @@
-#include "TextFile.h"
+#include "scan/TextFile.h"
 
-#include "Errors.h"
+#include "scan/Errors.h"
 
 #include <cerrno>
 #include <cstdio>

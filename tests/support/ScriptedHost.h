@@ -1,7 +1,7 @@
 #pragma once
 
-#include "register/RunHost.h"
 #include "report/ReportDocument.h"
+#include "run/RunHost.h"
 
 #include <deque>
 #include <optional>

@@ -1,10 +1,10 @@
-#include "PgEngine.h"
+#include "engine/pg/PgEngine.h"
 
-#include "FieldText.h"
-#include "PgConnection.h"
-#include "PgValues.h"
+#include "engine/pg/PgConnection.h"
+#include "engine/pg/PgValues.h"
 #include "scan/CodePage.h"
 #include "scan/Errors.h"
+#include "scan/FieldText.h"
 
 #include <array>
 

@@ -1,4 +1,4 @@
-#include "RunReport.h"
+#include "run/RunReport.h"
 
 #include "report/ReportDocument.h"
 #include "scan/Cp1251Literal.h"

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "SqliteConnection.h"
-#include "TableEngine.h"
+#include "engine/TableEngine.h"
+#include "engine/sqlite/SqliteConnection.h"
 
 #include <memory>
 

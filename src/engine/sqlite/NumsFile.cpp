@@ -1,4 +1,4 @@
-#include "NumsFile.h"
+#include "engine/sqlite/NumsFile.h"
 
 #include "scan/CodePage.h"
 #include "scan/Errors.h"

@@ -1,8 +1,8 @@
-#include "SqliteConnection.h"
+#include "engine/sqlite/SqliteConnection.h"
 
-#include "FieldText.h"
 #include "scan/CodePage.h"
 #include "scan/Errors.h"
+#include "scan/FieldText.h"
 
 #include <filesystem>
 

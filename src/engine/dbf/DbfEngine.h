@@ -1,6 +1,6 @@
 #pragma once
 
-#include "TableEngine.h"
+#include "engine/TableEngine.h"
 
 #include <cstdint>
 #include <memory>

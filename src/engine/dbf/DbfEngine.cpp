@@ -1,8 +1,8 @@
-#include "DbfEngine.h"
+#include "engine/dbf/DbfEngine.h"
 
-#include "FieldText.h"
 #include "scan/CodePage.h"
 #include "scan/Errors.h"
+#include "scan/FieldText.h"
 
 #include <shapefil.h>
 

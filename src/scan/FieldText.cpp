@@ -1,4 +1,4 @@
-#include "FieldText.h"
+#include "scan/FieldText.h"
 
 #include "scan/Errors.h"
 

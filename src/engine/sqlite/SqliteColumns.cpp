@@ -1,8 +1,8 @@
-#include "SqliteColumns.h"
+#include "engine/sqlite/SqliteColumns.h"
 
-#include "FieldText.h"
 #include "scan/CodePage.h"
 #include "scan/Errors.h"
+#include "scan/FieldText.h"
 
 #include <cmath>
 

@@ -1,4 +1,4 @@
-#include "PgConnection.h"
+#include "engine/pg/PgConnection.h"
 
 #include "scan/CodePage.h"
 #include "scan/Errors.h"

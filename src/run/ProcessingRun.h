@@ -1,7 +1,7 @@
 #pragma once
 
-#include "RunHost.h"
-#include "RunReport.h"
+#include "run/RunHost.h"
+#include "run/RunReport.h"
 
 #include "app/MainState.h"
 

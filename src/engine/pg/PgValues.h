@@ -1,6 +1,6 @@
 #pragma once
 
-#include "PgConnection.h"
+#include "engine/pg/PgConnection.h"
 #include "scan/Dates.h"
 
 #include <cstdint>

@@ -1,8 +1,8 @@
-#include "FieldText.h"
-#include "SqliteColumns.h"
-#include "SqliteObjects.h"
+#include "engine/sqlite/SqliteColumns.h"
+#include "engine/sqlite/SqliteObjects.h"
 #include "scan/CodePage.h"
 #include "scan/Errors.h"
+#include "scan/FieldText.h"
 
 #include <variant>
 

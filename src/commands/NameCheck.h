@@ -1,6 +1,6 @@
 #pragma once
 
-#include "RunHost.h"
+#include "run/RunHost.h"
 
 #include "app/MainState.h"
 

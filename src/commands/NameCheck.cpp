@@ -1,9 +1,9 @@
-#include "NameCheck.h"
+#include "commands/NameCheck.h"
 
-#include "ProcessingRun.h"
-#include "Register.h"
-#include "StrNum.h"
-#include "TableEngine.h"
+#include "engine/TableEngine.h"
+#include "register/Register.h"
+#include "register/StrNum.h"
+#include "run/ProcessingRun.h"
 
 #include "scan/CodePage.h"
 #include "scan/Cp1251Literal.h"

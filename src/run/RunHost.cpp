@@ -1,4 +1,4 @@
-#include "RunHost.h"
+#include "run/RunHost.h"
 
 #include <chrono>
 #include <ctime>

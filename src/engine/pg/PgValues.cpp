@@ -1,8 +1,8 @@
-#include "PgValues.h"
+#include "engine/pg/PgValues.h"
 
-#include "FieldText.h"
 #include "scan/CodePage.h"
 #include "scan/Errors.h"
+#include "scan/FieldText.h"
 
 #include <array>
 #include <charconv>

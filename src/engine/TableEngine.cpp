@@ -1,7 +1,7 @@
-#include "TableEngine.h"
+#include "engine/TableEngine.h"
 
-#include "PgEngine.h"
-#include "SqliteEngine.h"
+#include "engine/pg/PgEngine.h"
+#include "engine/sqlite/SqliteEngine.h"
 
 namespace venqor {
 

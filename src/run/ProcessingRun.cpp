@@ -1,4 +1,4 @@
-#include "ProcessingRun.h"
+#include "run/ProcessingRun.h"
 
 #include "report/ReportDocument.h"
 #include "scan/Cp1251Literal.h"

@@ -1,7 +1,7 @@
-#include "SqliteEngine.h"
+#include "engine/sqlite/SqliteEngine.h"
 
-#include "DbfEngine.h"
-#include "SqliteObjects.h"
+#include "engine/dbf/DbfEngine.h"
+#include "engine/sqlite/SqliteObjects.h"
 #include "scan/CodePage.h"
 
 namespace venqor {

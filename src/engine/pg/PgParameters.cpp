@@ -1,4 +1,4 @@
-#include "PgEngine.h"
+#include "engine/pg/PgEngine.h"
 
 #include <algorithm>
 

@@ -2,6 +2,7 @@
 
 #include "register/RegisterImport.h"
 #include "scan/CodePage.h"
+#include "support/RecordingProgress.h"
 #include "support/SqliteQuery.h"
 #include "support/TempDir.h"
 
@@ -134,13 +135,10 @@ TEST(DemoRegister, WrittenRegisterHoldsEveryPersonAndBothIndexes)
 {
     TempDir dir;
     constexpr std::int64_t rows = 3000;
-    std::int64_t lastDone = 0;
-    WriteDemoRegister(dir.file("reg"), rows, 9, [&](std::int64_t done, std::int64_t total) {
-        EXPECT_EQ(total, rows);
-        EXPECT_GE(done, lastDone);
-        lastDone = done;
-    });
-    EXPECT_EQ(lastDone, rows);
+    test::RecordingProgress progress;
+    WriteDemoRegister(dir.file("reg"), rows, 9, &progress);
+    EXPECT_EQ(progress.maximum, static_cast<std::uint64_t>(rows));
+    EXPECT_TRUE(progress.ended);
     const std::string file = dir.file("reg/NUMS.DB");
 
     std::map<std::string, test::SqlRow> byNumber;

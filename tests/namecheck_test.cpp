@@ -121,7 +121,7 @@ public:
         for (const std::string& l : lines)
             data += l + "\r\n";
         state.dataFile = dir.write("DATA.TXT", data);
-        started = CheckNames(state, host);
+        started = CheckNames(state, host).started;
         return host.reportLines();
     }
 
@@ -313,7 +313,7 @@ TEST(NameCheck, WholeReportOfARunWithHeadersBenefitsAndAnError)
     });
     const std::vector<std::string> expected = {
         "Проверка реестра льготников на соответствие ФИО указанному стр.номеру",
-        " Обрабатывается файл \"" + run.state.dataFile + "\"",
+        " Обрабатывается файл \"" + run.state.dataFile.string() + "\"",
         "  Строки формата \"ЕДВ-4\" типа \"О\" по схеме \"TEST\"",
         " Начало  10.20.30 45",
         "01.12.2026     \"Управление соцзащиты\"",

@@ -2,6 +2,7 @@
 
 #include "scan/CodePage.h"
 #include "scan/Errors.h"
+#include "support/RecordingProgress.h"
 #include "support/SqliteQuery.h"
 #include "support/TempDir.h"
 
@@ -58,9 +59,8 @@ TEST(RegisterImport, CsvTakesEveryNumberAndDateFormQuotedFieldsAndColumnsInAnyOr
           "СИДОРОВ,ОЛЕГ,,1001,,,,,\n"
           "НУЛЕВ,ИГОРЬ,ИГОРЕВИЧ,100-028-889 00,1.2.1933,,,М,\n";
     const std::string source = dir.write("register.csv", csv);
-    std::vector<std::pair<std::int64_t, std::int64_t>> progress;
-    const std::int64_t rows = ImportRegister(source, dir.file("reg"),
-        [&](std::int64_t done, std::int64_t total) { progress.emplace_back(done, total); });
+    test::RecordingProgress progress;
+    const std::int64_t rows = ImportRegister(source, dir.file("reg"), &progress);
 
     EXPECT_EQ(rows, 5);
     const std::vector<std::string> expected = {
@@ -72,9 +72,8 @@ TEST(RegisterImport, CsvTakesEveryNumberAndDateFormQuotedFieldsAndColumnsInAnyOr
     };
     EXPECT_EQ(numsRows(dir.file("reg/NUMS.DB")), expected);
     EXPECT_EQ(filesIn(dir.file("reg")), std::vector<std::string> { "NUMS.DB" });
-    ASSERT_FALSE(progress.empty());
-    EXPECT_EQ(progress.back(),
-        std::make_pair(static_cast<std::int64_t>(csv.size()), static_cast<std::int64_t>(csv.size())));
+    EXPECT_EQ(progress.maximum, csv.size());
+    EXPECT_TRUE(progress.ended);
 }
 
 TEST(RegisterImport, CsvDialectsGiveTheSameRegister)

@@ -43,7 +43,7 @@ bool ApplyFormat(TMainState& state)
 void DetectFormat(TMainState& state)
 {
     std::error_code ec;
-    const std::string path = NativePath(state.dataFile);
+    const std::filesystem::path& path = state.dataFile;
     if (state.Running || !std::filesystem::is_regular_file(path, ec))
         return;
     try {

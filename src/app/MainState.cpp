@@ -1,6 +1,5 @@
 #include "app/MainState.h"
 
-#include "scan/CodePage.h"
 #include "scan/Cp1251Literal.h"
 
 #include <cstdlib>
@@ -8,7 +7,7 @@
 
 namespace venqor {
 
-TMainState DefaultMainState(std::string programDir)
+TMainState DefaultMainState(std::filesystem::path programDir)
 {
     TMainState s;
     s.format = "ЕДВ-4"_w;
@@ -24,20 +23,15 @@ TMainState DefaultMainState(std::string programDir)
     return s;
 }
 
-std::string ProgramDir()
+std::filesystem::path ProgramDir()
 {
     if (const char* home = std::getenv("VENQOR_HOME"); home && *home)
-        return std::filesystem::path(home).lexically_normal().string();
+        return std::filesystem::path(home).lexically_normal();
     std::error_code ec;
     const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
     if (ec)
-        return std::filesystem::current_path().string();
-    return exe.parent_path().string();
-}
-
-std::string NativePath(std::string_view path)
-{
-    return Cp1251ToUtf8(path);
+        return std::filesystem::current_path();
+    return exe.parent_path();
 }
 
 } // namespace venqor

@@ -3,6 +3,7 @@
 #include "scan/FldLists.h"
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -11,24 +12,25 @@ namespace venqor {
 // What the main window holds, without widgets: the values of its controls, the state that
 // outlives a command, and the run flag. The desktop window copies its controls in here
 // before a command; the command line fills it from venqor.ini and its arguments.
-// Texts are Windows-1251.
+// Texts are Windows-1251; file names (and the register location, which may be one) stay
+// as the system spells them, so that any file the system can name can be opened.
 struct TMainState {
     // Controls (their names in the window in the comments).
-    std::string dataFile;         // FilenameEdit1
-    std::string registerLocation; // dedtNUMS: directory with NUMS, or a database location
-    std::string format;           // cbxFrmtList
-    std::string schema;           // cbxSchList
-    std::string tableName;        // edtTblName
-    std::string copyCondition;    // cbxCopyCond
-    std::string copyMatchKind;    // cbxCopyValue
-    std::string recordType;       // edtCopyValue: record marker, selection text
-    bool foundOnly = false;       // chkFoundOnly
-    bool noStatusErrors = false;  // chkNoStatErrors
-    bool noBirthErrors = false;   // chkNoBirthErrors
-    bool byQuery = false;         // chkByQuery
-    bool collectNotFound = false; // chkAnkList
-    std::string formatLabel;      // lblFmt
-    std::string recordCountLabel; // lblRecCount
+    std::filesystem::path dataFile;  // FilenameEdit1
+    std::string registerLocation;    // dedtNUMS: directory with NUMS, or a database location
+    std::string format;              // cbxFrmtList
+    std::string schema;              // cbxSchList
+    std::filesystem::path tableName; // edtTblName
+    std::string copyCondition;       // cbxCopyCond
+    std::string copyMatchKind;       // cbxCopyValue
+    std::string recordType;          // edtCopyValue: record marker, selection text
+    bool foundOnly = false;          // chkFoundOnly
+    bool noStatusErrors = false;     // chkNoStatErrors
+    bool noBirthErrors = false;      // chkNoBirthErrors
+    bool byQuery = false;            // chkByQuery
+    bool collectNotFound = false;    // chkAnkList
+    std::string formatLabel;         // lblFmt
+    std::string recordCountLabel;    // lblRecCount
 
     // The window's own fields.
     TFieldList Fields {};
@@ -44,20 +46,16 @@ struct TMainState {
     bool UseQuery = false;
 
     // Where venqor.ini, the schema files and ANKT.DB live.
-    std::string ProgramDir;
+    std::filesystem::path ProgramDir;
 
     // Set while a command runs: the line buffer and the tokenizer serve one run at a time.
     bool Running = false;
 };
 
 // The window as designed, before the settings file is read.
-TMainState DefaultMainState(std::string programDir);
+TMainState DefaultMainState(std::filesystem::path programDir);
 
-// The directory of the running program, or the one VENQOR_HOME names (as the system
-// spells it).
-std::string ProgramDir();
-
-// File names are held in Windows-1251 like every text; the system spells them in UTF-8.
-std::string NativePath(std::string_view path);
+// The directory of the running program, or the one VENQOR_HOME names.
+std::filesystem::path ProgramDir();
 
 } // namespace venqor

@@ -3,6 +3,7 @@
 #define SI_NO_CONVERSION
 #include <SimpleIni.h>
 
+#include "scan/CodePage.h"
 #include "scan/TextFile.h"
 
 #include <filesystem>
@@ -28,11 +29,11 @@ bool isYes(const std::string& v)
 
 const SettingKey Keys[] = {
     { "NUMS", [](const TMainState&) { return std::string(); },
-        [](TMainState& s, std::string v) { s.registerLocation = std::move(v); },
-        [](const TMainState& s) { return s.registerLocation; } },
-    { "LgotName", [](const TMainState& s) { return s.ProgramDir; },
-        [](TMainState& s, std::string v) { s.dataFile = std::move(v); },
-        [](const TMainState& s) { return s.dataFile; } },
+        [](TMainState& s, std::string v) { s.registerLocation = Cp1251ToUtf8(v); },
+        [](const TMainState& s) { return Utf8ToCp1251(s.registerLocation); } },
+    { "LgotName", [](const TMainState& s) { return PathToCp1251(s.ProgramDir); },
+        [](TMainState& s, std::string v) { s.dataFile = Cp1251ToPath(v); },
+        [](const TMainState& s) { return PathToCp1251(s.dataFile); } },
     { "SQL1", [](const TMainState&) { return std::string("SELECT * FROM NUMS WHERE NUM=:NUM"); },
         [](TMainState& s, std::string v) { s.Sql1Text = std::move(v); },
         [](const TMainState& s) { return s.Sql1Text; } },
@@ -58,9 +59,9 @@ void configure(CSimpleIniA& ini)
 
 } // namespace
 
-std::string SettingsPath(const TMainState& state)
+std::filesystem::path SettingsPath(const TMainState& state)
 {
-    return (std::filesystem::path(NativePath(state.ProgramDir)) / "venqor.ini").string();
+    return state.ProgramDir / "venqor.ini";
 }
 
 void ReadSettings(TMainState& state)
@@ -76,7 +77,7 @@ void ReadSettings(TMainState& state)
 
 void WriteSettings(const TMainState& state)
 {
-    const std::string path = SettingsPath(state);
+    const std::filesystem::path path = SettingsPath(state);
     CSimpleIniA ini;
     configure(ini);
     ini.LoadFile(path.c_str()); // keep the rest of an existing file

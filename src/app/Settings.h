@@ -8,7 +8,7 @@ namespace venqor {
 
 // venqor.ini in ProgramDir, section "Init": NUMS, LgotName, SQL1, SQL2, Query.
 // Windows-1251 bytes are kept as they are.
-std::string SettingsPath(const TMainState& state);
+std::filesystem::path SettingsPath(const TMainState& state);
 
 // Reads the five keys into the state; a missing file, section or key gives its default.
 void ReadSettings(TMainState& state);

@@ -54,7 +54,7 @@ int run(Args& args, Io& io)
     const WindowOptions options = ParseWindowOptions(args, Accepted);
     TMainState state = StateFor(options);
     TerminalHost host(io, { options.output, options.report, options.quiet });
-    return CheckNames(state, host) ? ExitDone : ExitFailed;
+    return CheckNames(state, host).started ? ExitDone : ExitFailed;
 }
 
 } // namespace

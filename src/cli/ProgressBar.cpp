@@ -10,12 +10,18 @@ ProgressBar::ProgressBar(std::ostream& out, bool isTerminal)
 {
 }
 
-void ProgressBar::update(std::int64_t done, std::int64_t total)
+void ProgressBar::ProgressStart(std::uint64_t maximum)
+{
+    maximum_ = maximum;
+    percent_ = -1;
+}
+
+void ProgressBar::Progress(std::uint64_t position)
 {
     if (!enabled_)
         return;
     const int percent
-        = total > 0 ? static_cast<int>(std::clamp<std::int64_t>(done * 100 / total, 0, 100)) : 100;
+        = maximum_ > 0 ? static_cast<int>(std::min<std::uint64_t>(position * 100 / maximum_, 100)) : 100;
     const auto now = std::chrono::steady_clock::now();
     if (percent == percent_ || (drawn_ && now - last_ < interval))
         return;
@@ -33,7 +39,7 @@ void ProgressBar::update(std::int64_t done, std::int64_t total)
     out_ << line << std::flush;
 }
 
-void ProgressBar::finish()
+void ProgressBar::ProgressEnd()
 {
     if (!drawn_)
         return;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "scan/Progress.h"
+
 #include <chrono>
 #include <cstdint>
 #include <ostream>
@@ -9,16 +11,18 @@ namespace venqor::cli {
 
 // A progress bar on one terminal line, "\r[#####     ]  42%", redrawn at most ten times a
 // second; it draws nothing when its stream is no terminal. The line is cleared when the
-// bar finishes or goes out of scope, so that the next message starts on a clean line.
-class ProgressBar {
+// bar ends or goes out of scope, so that the next message starts on a clean line.
+class ProgressBar final : public ProgressSink {
 public:
     ProgressBar(std::ostream& out, bool isTerminal);
-    ~ProgressBar() { finish(); }
+    ~ProgressBar() override { ProgressEnd(); }
     ProgressBar(const ProgressBar&) = delete;
     ProgressBar& operator=(const ProgressBar&) = delete;
 
-    void update(std::int64_t done, std::int64_t total);
-    void finish();
+    void ProgressStart(std::uint64_t maximum) override;
+    void Progress(std::uint64_t position) override;
+    // Clears the bar's line.
+    void ProgressEnd() override;
 
 private:
     static constexpr int width = 40;
@@ -26,6 +30,7 @@ private:
 
     std::ostream& out_;
     bool enabled_;
+    std::uint64_t maximum_ = 0;
     bool drawn_ = false;
     int percent_ = -1;
     std::chrono::steady_clock::time_point last_;

@@ -68,9 +68,7 @@ int runImport(Args& args, Io& io)
     const std::string dir = positional(args, "DIR");
     noMoreArguments(args);
     ProgressBar bar(io.err, io.errIsTerminal);
-    const std::int64_t rows = ImportRegister(
-        source, dir, [&](std::int64_t done, std::int64_t total) { bar.update(done, total); });
-    bar.finish();
+    const std::int64_t rows = ImportRegister(source, dir, &bar);
     io.err << "imported " << rows << " rows into " << targetName(dir) << '\n';
     return ExitDone;
 }
@@ -91,9 +89,7 @@ int runDemo(Args& args, Io& io)
                 (option.starts_with("--") ? "unknown option " : "unexpected argument ") + option);
     }
     ProgressBar bar(io.err, io.errIsTerminal);
-    WriteDemoRegister(
-        dir, rows, seed, [&](std::int64_t done, std::int64_t total) { bar.update(done, total); });
-    bar.finish();
+    WriteDemoRegister(dir, rows, seed, &bar);
     io.err << "wrote " << rows << " demo rows into " << targetName(dir) << '\n';
     return ExitDone;
 }

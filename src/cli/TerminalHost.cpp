@@ -23,15 +23,13 @@ bool TerminalHost::Ask(std::string_view)
 void TerminalHost::Message(std::string_view text)
 {
     if (progress_)
-        progress_->finish();
+        progress_->ProgressEnd();
     io_.err << Cp1251ToUtf8(text) << '\n';
 }
 
-std::optional<std::string> TerminalHost::ChooseSaveFile(std::string_view)
+std::optional<std::filesystem::path> TerminalHost::ChooseSaveFile(const std::filesystem::path&)
 {
-    if (!settings_.outputFile)
-        return std::nullopt;
-    return Utf8ToCp1251(*settings_.outputFile);
+    return settings_.outputFile;
 }
 
 void TerminalHost::ShowReport()
@@ -45,19 +43,17 @@ void TerminalHost::ShowReport()
 void TerminalHost::ProgressStart(std::uint64_t maximum)
 {
     progress_ = std::make_unique<ProgressBar>(io_.err, io_.errIsTerminal);
-    progressMaximum_ = static_cast<std::int64_t>(maximum);
+    progress_->ProgressStart(maximum);
 }
 
-void TerminalHost::Progress(std::uint64_t position, std::int32_t)
+void TerminalHost::Progress(std::uint64_t position)
 {
     if (progress_)
-        progress_->update(static_cast<std::int64_t>(position), progressMaximum_);
+        progress_->Progress(position);
 }
 
 void TerminalHost::ProgressEnd()
 {
-    if (progress_)
-        progress_->finish();
     progress_.reset();
 }
 

@@ -5,6 +5,7 @@
 #include "report/ReportDocument.h"
 #include "run/RunHost.h"
 
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -19,8 +20,8 @@ class ProgressBar;
 class TerminalHost final : public RunHost {
 public:
     struct Settings {
-        std::optional<std::string> outputFile; // UTF-8
-        std::optional<std::string> reportFile; // UTF-8
+        std::optional<std::filesystem::path> outputFile;
+        std::optional<std::filesystem::path> reportFile;
         bool quiet = false;
     };
 
@@ -29,11 +30,11 @@ public:
 
     bool Ask(std::string_view question) override;
     void Message(std::string_view text) override;
-    std::optional<std::string> ChooseSaveFile(std::string_view proposedName) override;
+    std::optional<std::filesystem::path> ChooseSaveFile(const std::filesystem::path& proposed) override;
     ReportDocument& Report() override { return report_; }
     void ShowReport() override;
     void ProgressStart(std::uint64_t maximum) override;
-    void Progress(std::uint64_t position, std::int32_t records) override;
+    void Progress(std::uint64_t position) override;
     void ProgressEnd() override;
     void ShowRecordCount(std::string_view) override { }
     TimeOfDay Now() override { return SystemTimeOfDay(); }
@@ -43,7 +44,6 @@ private:
     Settings settings_;
     ReportDocument report_;
     std::unique_ptr<ProgressBar> progress_;
-    std::int64_t progressMaximum_ = 0;
 };
 
 // Writes the report as UTF-8 text, one line each; with `colour`, the blue and red runs and

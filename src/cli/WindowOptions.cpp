@@ -76,11 +76,11 @@ WindowOptions ParseWindowOptions(Args& args, std::span<const std::string_view> a
 
 TMainState StateFor(const WindowOptions& o)
 {
-    TMainState s = DefaultMainState(Utf8ToCp1251(ProgramDir()));
+    TMainState s = DefaultMainState(ProgramDir());
     ReadSettings(s);
     s.byQuery = s.UseQuery;
 
-    s.dataFile = Utf8ToCp1251(o.dataFile);
+    s.dataFile = o.dataFile; // file names stay as the system spells them
     DetectFormat(s);
     if (o.format) {
         s.format = Utf8ToCp1251(*o.format);
@@ -89,11 +89,11 @@ TMainState StateFor(const WindowOptions& o)
     if (o.schema)
         s.schema = Utf8ToCp1251(*o.schema);
     if (o.tableName)
-        s.tableName = Utf8ToCp1251(*o.tableName);
+        s.tableName = *o.tableName;
     if (o.recordType)
         s.recordType = Utf8ToCp1251(*o.recordType);
     if (o.registerLocation)
-        s.registerLocation = Utf8ToCp1251(*o.registerLocation);
+        s.registerLocation = *o.registerLocation;
     if (o.condition)
         s.copyCondition = Utf8ToCp1251(*o.condition);
     if (o.match)

@@ -12,7 +12,7 @@
 namespace venqor::cli {
 
 // The options that stand for controls of the main window, as one command line gives them.
-// Texts are still UTF-8 here.
+// Texts are still UTF-8 here; file names are as the system spells them.
 struct WindowOptions {
     std::string dataFile;
     std::optional<std::string> format, schema, recordType, registerLocation, tableName, condition, match;

@@ -1,23 +1,20 @@
 #include "commands/NameCheck.h"
 
-#include "engine/TableEngine.h"
-#include "register/Register.h"
+#include "register/NotFoundTable.h"
 #include "register/StrNum.h"
-#include "run/ProcessingRun.h"
-
 #include "scan/CodePage.h"
 #include "scan/Cp1251Literal.h"
 #include "scan/Dates.h"
 #include "scan/ScanCSV.h"
 #include "scan/Schema.h"
 
-#include <filesystem>
+#include <algorithm>
 
 namespace venqor {
 
 namespace {
 
-constexpr std::string_view Required[] = { "STRNUM", "FAM", "NAM", "OTCH", "BIRTH", "SEX" };
+constexpr std::string_view NameCheckFields[] = { "STRNUM", "FAM", "NAM", "OTCH", "BIRTH", "SEX" };
 constexpr std::size_t NameLength = 40;
 constexpr std::int32_t FormatMessageLimit = 100; // messages 1..99 are written
 
@@ -56,142 +53,60 @@ void lowerLatin(std::string& s)
             c = static_cast<char>(c - 'A' + 'a');
 }
 
-class NameCheckSteps final : public RunSteps {
+// The record step of the name check, with the counters of the command. The values of the
+// current record are reused from line to line; every one of them is set anew for each.
+class NameChecker {
 public:
-    std::span<const std::string_view> RequiredFields() const override { return Required; }
-    std::string_view Question() const override { return "Начать обработку?"_w; }
-
-    void TakeOptions(TMainState& state) override
+    NameChecker(
+        ProcessingRun& run, const std::vector<int>& fields, Register& numbers, NotFoundTable* notFound)
+        : run_(run)
+        , report_(run.Report())
+        , state_(run.State())
+        , register_(numbers)
+        , notFound_(notFound)
+        , iNum_(fields[0])
+        , iFam_(fields[1])
+        , iNam_(fields[2])
+        , iOtch_(fields[3])
+        , iBirth_(fields[4])
+        , iSex_(fields[5])
     {
-        state.UseQuery = state.byQuery;
-        state.CollectNotFound = state.collectNotFound;
     }
 
-    void TitleLines(ProcessingRun& run) override
-    {
-        run.report().AppendLine("Проверка реестра льготников на соответствие ФИО указанному стр.номеру"_w);
-    }
+    void CheckRecord();
 
-    void HeaderLines(ProcessingRun& run) override
-    {
-        if (run.state().CollectNotFound)
-            run.report().AppendLine("   со сбором ненайденных ФИО"_w);
-    }
-
-    void Open(ProcessingRun& run) override;
-    void RecordStep(ProcessingRun& run) override;
-    void LineFailed(ProcessingRun& run) override { run.report().AddErrorLine("Неизвестно что"_w); }
-    void AfterLoop(ProcessingRun&) override { Scan.Options.RecodeOem = false; }
-    void CloseRegister(ProcessingRun&) override { register_.Close(); }
-    std::string Summary(ProcessingRun& run) override;
-    void Close(ProcessingRun&) override;
+    std::int32_t NoNumberCount = 0;
+    std::int32_t NotFoundCount = 0;
 
 private:
-    void openAnkt(ProcessingRun& run);
-    void addToAnkt(std::int32_t number);
-    void checkFound(ProcessingRun& run, std::int32_t number);
+    void formatError(std::string_view what, std::string_view text);
+    void checkFound(std::int32_t number);
+    void notFound(std::int32_t number);
+    // The index of a register field, resolved when it is first read, so that a register
+    // lacking a field fails only where that field is read.
     int registerField(int& index, std::string_view name);
+    std::string_view registerText(int& index, std::string_view name)
+    {
+        return register_.record().fieldText(registerField(index, name));
+    }
 
-    Register register_;
-    std::unique_ptr<Database> anktDatabase_;
-    std::unique_ptr<Table> ankt_;
-    int anktFields_[6] = {};
-
-    // Register fields, each resolved when it is first read (-1 until then), so that a
-    // register lacking a field fails only where that field is read.
+    ProcessingRun& run_;
+    RunReport& report_;
+    const TMainState& state_;
+    Register& register_;
+    NotFoundTable* notFound_;
+    const int iNum_, iFam_, iNam_, iOtch_, iBirth_, iSex_;
     int regFam_ = -1, regNam_ = -1, regOtch_ = -1, regBirth_ = -1, regCond_ = -1;
-
-    std::int32_t noNumberCount_ = 0;
-    std::int32_t notFoundCount_ = 0;
     std::int32_t formatMsgCount_ = 0;
 
-    // Values of the current record, reused from line to line.
-    int iNum_ = 0, iFam_ = 0, iNam_ = 0, iOtch_ = 0, iBirth_ = 0, iSex_ = 0;
     std::string numText_, fam_, nam_, otch_, birthText_, sex_;
     Date birth_;
     std::string lineName_, registerName_, message_;
 };
 
-void NameCheckSteps::Open(ProcessingRun& run)
+void NameChecker::CheckRecord()
 {
-    TMainState& state = run.state();
-    iNum_ = run.field("STRNUM");
-    iFam_ = run.field("FAM");
-    iNam_ = run.field("NAM");
-    iOtch_ = run.field("OTCH");
-    iBirth_ = run.field("BIRTH");
-    iSex_ = run.field("SEX");
-
-    register_.OpenRegister(
-        { NativePath(state.registerLocation), state.UseQuery, state.Sql1Text, state.Sql2Text },
-        LookupKind::ByNumber);
-    if (!register_.available())
-        run.report().AppendLine(std::string("Реестр NUMS недоступен, поиск не выполнялся: "_w)
-            + Utf8ToCp1251(register_.unavailableReason()));
-    if (state.CollectNotFound)
-        openAnkt(run);
-}
-
-void NameCheckSteps::openAnkt(ProcessingRun& run)
-{
-    try {
-        const std::string dir = NativePath(run.state().ProgramDir);
-        anktDatabase_ = OpenDatabase(dir);
-        ankt_ = anktDatabase_->table("ANKT");
-        if (!std::filesystem::exists(std::filesystem::path(dir) / "ANKT.DB")) {
-            try {
-                ankt_->create({ { "NUM", FieldType::Integer, 0 }, { "FAM", FieldType::Text, 25 },
-                                  { "NAM", FieldType::Text, 20 }, { "OTCH", FieldType::Text, 20 },
-                                  { "BIRTH", FieldType::Date, 0 }, { "COND", FieldType::Text, 1 },
-                                  { "SEX", FieldType::Text, 1 }, { "DATMOD", FieldType::Date, 0 } },
-                    "NUM");
-            } catch (const std::exception&) {
-                // Opening below reports the table as unusable.
-            }
-        }
-        ankt_->open();
-        static constexpr std::string_view filled[] = { "NUM", "FAM", "NAM", "OTCH", "BIRTH", "SEX" };
-        for (std::size_t i = 0; i < std::size(filled); ++i)
-            anktFields_[i] = ankt_->fieldIndex(filled[i]);
-        anktDatabase_->beginWrite();
-    } catch (const std::exception&) {
-        ankt_.reset();
-        anktDatabase_.reset();
-        run.report().AppendLine("Ошибка при открытии таблицы ANKT"_w);
-        run.state().CollectNotFound = false;
-    }
-}
-
-void NameCheckSteps::addToAnkt(std::int32_t number)
-{
-    try {
-        ankt_->insert();
-        ankt_->setField(anktFields_[0], static_cast<std::int64_t>(number));
-        ankt_->setField(anktFields_[1], std::string_view(fam_));
-        ankt_->setField(anktFields_[2], std::string_view(nam_));
-        ankt_->setField(anktFields_[3], std::string_view(otch_));
-        ankt_->setField(anktFields_[4], std::string_view(birthText_));
-        ankt_->setField(anktFields_[5], std::string_view(sex_));
-        ankt_->post();
-    } catch (const std::exception&) {
-        // A number already collected, or a birth date the table cannot take: the row is
-        // dropped alone.
-        ankt_->cancel();
-    }
-}
-
-int NameCheckSteps::registerField(int& index, std::string_view name)
-{
-    if (index < 0)
-        index = register_.record().fieldIndex(name);
-    return index;
-}
-
-void NameCheckSteps::RecordStep(ProcessingRun& run)
-{
-    RunReport& report = run.report();
-    const TFieldList& fields = run.state().Fields;
-
+    const TFieldList& fields = state_.Fields;
     UpperLineBuf();
     take(numText_, FieldValue(fields, iNum_), NameLength);
     take(fam_, FieldValue(fields, iFam_), NameLength);
@@ -201,117 +116,111 @@ void NameCheckSteps::RecordStep(ProcessingRun& run)
     take(sex_, FieldValue(fields, iSex_), 1);
     const std::int32_t number = TextToStrNum(numText_);
 
-    if (!nam_.empty() && nam_.front() == ' ' && ++formatMsgCount_ < FormatMessageLimit) {
-        message_.assign("Ошибка форматирования строки \""_w);
-        message_ += nam_;
-        message_ += '"';
-        report.AddErrorLine(message_);
-    }
+    if (!nam_.empty() && nam_.front() == ' ')
+        formatError("Ошибка форматирования строки \""_w, nam_);
 
     birth_ = ZeroDate;
     if (!birthText_.empty()) {
         birthText_ = YmdToDmy(birthText_);
         const auto date = ParseDmy(birthText_);
-        if (!birthText_.empty() && date) {
+        if (!birthText_.empty() && date)
             birth_ = *date;
-        } else if (++formatMsgCount_ < FormatMessageLimit) {
-            message_.assign("Ошибка форматирования даты \""_w);
-            message_ += birthText_;
-            message_ += '"';
-            report.AddErrorLine(message_);
-        }
+        else
+            formatError("Ошибка форматирования даты \""_w, birthText_);
     }
 
     if (number == 0 && !numText_.empty())
         numText_.clear();
 
+    // Blanks or other characters where the separators belong: an error without a message.
     if (numText_.size() > 11 && (numText_[3] != '-' || numText_[7] != '-' || numText_[11] != ' ')) {
-        ++run.state().ErrorCount;
+        ++run_.Counters().ErrorCount;
         numText_[3] = '-';
         numText_[7] = '-';
         numText_[11] = ' ';
     }
 
     if (number == 0)
-        ++noNumberCount_;
+        ++NoNumberCount;
 
     if (number > 0 && register_.available()) {
-        if (register_.FindByStrNum(number)) {
-            checkFound(run, number);
-        } else {
-            ++notFoundCount_;
-            if (!run.state().noStatusErrors) {
-                message_.assign("Не найден стр.№ "_w);
-                message_ += StrNumToText(number);
-                message_ += ' ';
-                message_ += fam_;
-                message_ += ' ';
-                message_ += nam_;
-                message_ += ' ';
-                message_ += otch_;
-                report.AddNoteLine(message_);
-            }
-            if (run.state().CollectNotFound)
-                addToAnkt(number);
-        }
+        if (register_.FindByStrNum(number))
+            checkFound(number);
+        else
+            notFound(number);
     }
 
     if (number < 0) {
         message_.assign("Ошибка в контр. сумме у стр.№ "_w);
         message_ += numText_;
-        report.AddErrorLine(message_);
+        report_.AddErrorLine(message_);
     }
 }
 
-void NameCheckSteps::checkFound(ProcessingRun& run, std::int32_t number)
+// Line and date format problems: the first 99 of a run are written and counted.
+void NameChecker::formatError(std::string_view what, std::string_view text)
 {
-    RunReport& report = run.report();
-    RecordReader& r = register_.record();
+    if (++formatMsgCount_ >= FormatMessageLimit)
+        return;
+    message_.assign(what);
+    message_ += text;
+    message_ += '"';
+    report_.AddErrorLine(message_);
+}
+
+int NameChecker::registerField(int& index, std::string_view name)
+{
+    if (index < 0)
+        index = register_.record().fieldIndex(name);
+    return index;
+}
+
+void NameChecker::checkFound(std::int32_t number)
+{
     const std::string strNum = StrNumToText(number);
 
     lineName_.assign(fam_).append(1, ' ').append(nam_).append(1, ' ').append(otch_);
-    const std::string_view regFam = r.fieldText(registerField(regFam_, "FAM"));
+    const std::string_view regFam = registerText(regFam_, "FAM");
     const bool famEqual = fam_ == regFam;
     registerName_.assign(regFam).append(1, ' ');
-    const std::string_view regNam = r.fieldText(registerField(regNam_, "NAM"));
+    const std::string_view regNam = registerText(regNam_, "NAM");
     const bool namEqual = famEqual && nam_ == regNam;
     registerName_.append(regNam).append(1, ' ');
-    const std::string_view regOtch = r.fieldText(registerField(regOtch_, "OTCH"));
+    const std::string_view regOtch = registerText(regOtch_, "OTCH");
     const bool otchEqual = namEqual && otch_ == regOtch;
     registerName_.append(regOtch);
 
     if (!otchEqual) {
         message_.assign("Расхождения в ФИО у стр.№ "_w);
         message_ += strNum;
-        report.AddErrorLine(message_);
+        report_.AddErrorLine(message_);
 
         message_.assign("   -  Указано  "_w);
         message_ += lineName_;
         lowerLatin(message_);
-        report.AppendLine(message_);
+        report_.AppendLine(message_);
 
         const int first = firstDifference(lineName_, registerName_);
         const int last = lastDifference(lineName_, registerName_);
         message_.assign("   -  Числится "_w);
         message_ += registerName_;
-        report.AddMarkedLine(first + 15, last + 15, message_);
+        report_.AddMarkedLine(first + 15, last + 15, message_);
     }
 
-    if (!run.state().noBirthErrors) {
-        const int field = registerField(regBirth_, "BIRTH");
-        if (r.fieldDate(field) != birth_) {
+    if (!state_.noBirthErrors) {
+        if (register_.record().fieldDate(registerField(regBirth_, "BIRTH")) != birth_) {
             message_.assign("Расхождение в д/р "_w);
             message_ += FormatDmy(birth_);
             message_ += " у стр.№ "_w;
             message_ += strNum;
             message_ += " вместо "_w;
-            message_ += r.fieldText(field); // dd.mm.yyyy, empty when the field is
-            report.AddErrorLine(message_);
+            message_ += registerText(regBirth_, "BIRTH"); // dd.mm.yyyy, empty when the field is
+            report_.AddErrorLine(message_);
         }
     }
 
-    if (!run.state().noStatusErrors) {
-        const std::string_view cond = r.fieldText(registerField(regCond_, "COND"));
+    if (!state_.noStatusErrors) {
+        const std::string_view cond = registerText(regCond_, "COND");
         const char status = cond.empty() ? ' ' : cond.front();
         message_.clear();
         if (status == 'C' || status == 'E') {
@@ -328,47 +237,83 @@ void NameCheckSteps::checkFound(ProcessingRun& run, std::int32_t number)
             message_.assign("Отсутствует в БД стр.№ "_w).append(strNum).append(1, ' ').append(lineName_);
         }
         if (!message_.empty())
-            report.AddErrorLine(message_);
+            report_.AddErrorLine(message_);
     }
 }
 
-std::string NameCheckSteps::Summary(ProcessingRun& run)
+void NameChecker::notFound(std::int32_t number)
 {
-    const TMainState& state = run.state();
-    const auto n = [](std::int64_t v) { return std::to_string(v); };
-    run.report().AppendLine(std::string("Прочитано "_w) + n(run.LinesRead)
-        + std::string(" строк, найдено заголовков: "_w) + n(run.HeaderCount) + std::string(", записей: "_w)
-        + n(state.RecordCount) + std::string(", льгот: "_w) + n(run.BenefitCount));
-    run.report().AppendLine(std::string("Нет номеров у "_w) + n(noNumberCount_)
-        + std::string(", не найдено в БД: "_w) + n(notFoundCount_) + std::string(", обнаружено ошибок: "_w)
-        + n(state.ErrorCount));
-    return std::string("Прочитано "_w) + n(run.LinesRead) + std::string(" строк и записей: "_w)
-        + n(state.RecordCount) + std::string(", нет номеров у "_w) + n(noNumberCount_)
-        + std::string(", найдено ошибок: "_w) + n(state.ErrorCount);
+    ++NotFoundCount;
+    if (!state_.noStatusErrors) {
+        message_.assign("Не найден стр.№ "_w);
+        message_ += StrNumToText(number);
+        message_.append(1, ' ').append(fam_).append(1, ' ').append(nam_).append(1, ' ').append(otch_);
+        report_.AddNoteLine(message_);
+    }
+    if (notFound_)
+        notFound_->Add(number, fam_, nam_, otch_, birthText_, sex_); // a refused row is dropped alone
 }
 
-void NameCheckSteps::Close(ProcessingRun& run)
+std::string n(std::int64_t value)
 {
-    if (!ankt_)
-        return;
-    try {
-        anktDatabase_->commit();
-        ankt_->close();
-    } catch (const std::exception& e) {
-        // The rows of this run are lost: say so rather than let the report look complete.
-        run.report().AppendLine(std::string("Ошибка при записи таблицы ANKT: "_w) + Utf8ToCp1251(e.what()));
-    }
-    ankt_.reset();
-    anktDatabase_.reset();
+    return std::to_string(value);
 }
 
 } // namespace
 
-bool CheckNames(TMainState& state, RunHost& host)
+RunResult CheckNames(TMainState& state, RunHost& host)
 {
-    NameCheckSteps steps;
     ProcessingRun run(state, host);
-    return run.Execute(steps);
+    if (!run.Started())
+        return {};
+    state.UseQuery = state.byQuery;
+    state.CollectNotFound = state.collectNotFound;
+    if (!run.LoadSchema())
+        return {};
+    const auto fields = run.RequireFields(NameCheckFields);
+    if (!fields || !run.Ask("Начать обработку?"_w))
+        return {};
+
+    run.StartReport({ "Проверка реестра льготников на соответствие ФИО указанному стр.номеру"_w });
+    if (state.CollectNotFound)
+        run.Report().AppendLine("   со сбором ненайденных ФИО"_w);
+    run.OpenDataFile();
+    Register& numbers = run.OpenRegister(LookupKind::ByNumber);
+    std::unique_ptr<NotFoundTable> notFound;
+    if (state.CollectNotFound) {
+        try {
+            notFound = std::make_unique<NotFoundTable>(state.ProgramDir);
+        } catch (const std::exception&) {
+            run.Report().AppendLine("Ошибка при открытии таблицы ANKT"_w);
+            state.CollectNotFound = false;
+        }
+    }
+    run.TimeLine(" Начало  "_w);
+
+    NameChecker checker(run, *fields, numbers, notFound.get());
+    run.ReadLines([&] { checker.CheckRecord(); }, [&] { run.Report().AddErrorLine("Неизвестно что"_w); });
+
+    run.TimeLine(" Конец   "_w);
+    run.CloseDataFile();
+    run.CloseRegister();
+    const RunCounters& counters = run.Counters();
+    run.SummaryLine();
+    run.Report().AppendLine(std::string("Нет номеров у "_w) + n(checker.NoNumberCount)
+        + std::string(", не найдено в БД: "_w) + n(checker.NotFoundCount)
+        + std::string(", обнаружено ошибок: "_w) + n(counters.ErrorCount));
+    if (notFound) {
+        try {
+            notFound->Commit();
+        } catch (const std::exception& e) {
+            // The rows of this run are lost: say so rather than let the report look complete.
+            run.Report().AppendLine(
+                std::string("Ошибка при записи таблицы ANKT: "_w) + Utf8ToCp1251(e.what()));
+        }
+        notFound.reset();
+    }
+    return run.Finish(std::string("Прочитано "_w) + n(counters.LinesRead)
+        + std::string(" строк и записей: "_w) + n(counters.RecordCount) + std::string(", нет номеров у "_w)
+        + n(checker.NoNumberCount) + std::string(", найдено ошибок: "_w) + n(counters.ErrorCount));
 }
 
 } // namespace venqor

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "run/RunHost.h"
-
 #include "app/MainState.h"
+#include "run/ProcessingRun.h"
+#include "run/RunHost.h"
 
 namespace venqor {
 
@@ -10,7 +10,7 @@ namespace venqor {
 // its form and check number and looked up in the register; names, birth date and status
 // held there are compared with the line, and every finding becomes a report line. The
 // people the register lacks can be collected into ANKT (ANKT.DB in ProgramDir).
-// The data file is only read. False when the command did not start (see ProcessingRun).
-bool CheckNames(TMainState& state, RunHost& host);
+// The data file is only read.
+RunResult CheckNames(TMainState& state, RunHost& host);
 
 } // namespace venqor

@@ -206,7 +206,7 @@ DemoPerson DemoPersonAt(std::uint64_t seed, std::int64_t index)
     return p;
 }
 
-void WriteDemoRegister(const std::string& dir, std::int64_t rows, std::uint64_t seed, ProgressFn progress)
+void WriteDemoRegister(const std::string& dir, std::int64_t rows, std::uint64_t seed, ProgressSink* progress)
 {
     if (rows < 0 || rows > DemoPersonLimit)
         throw std::out_of_range("a demo register holds 0 to " + std::to_string(DemoPersonLimit) + " rows");
@@ -219,6 +219,8 @@ void WriteDemoRegister(const std::string& dir, std::int64_t rows, std::uint64_t 
     std::sort(order.begin(), order.end());
 
     NumsFileWriter writer(dir);
+    if (progress)
+        progress->ProgressStart(static_cast<std::uint64_t>(rows));
     for (std::int64_t i = 0; i < rows; ++i) {
         const DemoPerson p = DemoPersonAt(seed, order[static_cast<std::size_t>(i)].second);
         const std::string_view cond = p.cond == ' ' ? std::string_view() : std::string_view(&p.cond, 1);
@@ -226,11 +228,11 @@ void WriteDemoRegister(const std::string& dir, std::int64_t rows, std::uint64_t 
                 { p.num, p.fam, p.nam, p.otch, p.birth, cond, std::string_view(&p.sex, 1), ZeroDate }))
             throw std::logic_error("demo person " + std::to_string(i) + " repeats a number");
         if (progress && (i + 1) % 4096 == 0)
-            progress(i + 1, rows);
+            progress->Progress(static_cast<std::uint64_t>(i + 1));
     }
     writer.commit();
     if (progress)
-        progress(rows, rows);
+        progress->ProgressEnd();
 }
 
 } // namespace venqor

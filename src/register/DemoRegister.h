@@ -28,8 +28,9 @@ inline constexpr std::int64_t DemoPersonLimit = 999'999'999 - 1001 + 1;
 DemoPerson DemoPersonAt(std::uint64_t seed, std::int64_t index);
 
 // Writes DIR/NUMS.DB with persons 0..rows - 1 of `seed` (DATMOD empty); an existing
-// NUMS.DB is replaced only when the new one is complete. Progress is told in rows.
+// NUMS.DB is replaced only when the new one is complete. Progress, when asked for, is
+// told in rows.
 void WriteDemoRegister(
-    const std::string& dir, std::int64_t rows, std::uint64_t seed, ProgressFn progress = {});
+    const std::string& dir, std::int64_t rows, std::uint64_t seed, ProgressSink* progress = nullptr);
 
 } // namespace venqor

@@ -107,7 +107,7 @@ bool isDbf(const std::string& name)
 
 } // namespace
 
-std::int64_t ImportRegister(const std::string& source, const std::string& dir, ProgressFn progress)
+std::int64_t ImportRegister(const std::string& source, const std::string& dir, ProgressSink* progress)
 {
     const std::unique_ptr<RegisterSource> input
         = isDbf(source) ? OpenDbfRegister(source) : OpenCsvRegister(source);
@@ -131,6 +131,8 @@ std::int64_t ImportRegister(const std::string& source, const std::string& dir, P
             throw ConvertError(input->where() + ": no column " + std::string(columnNames[c]));
 
     NumsFileWriter writer(dir);
+    if (progress)
+        progress->ProgressStart(static_cast<std::uint64_t>(input->total()));
     std::vector<std::string> fields;
     const auto field
         = [&](Column c) { return at[c] < 0 ? std::string_view() : std::string_view(fields[at[c]]); };
@@ -149,11 +151,11 @@ std::int64_t ImportRegister(const std::string& source, const std::string& dir, P
         if (!writer.add(row))
             throw ConvertError(where + ": NUM " + quoted(field(Num)) + " is already in the register");
         if (++rows % progressEvery == 0 && progress)
-            progress(input->done(), input->total());
+            progress->Progress(static_cast<std::uint64_t>(input->done()));
     }
     writer.commit();
     if (progress)
-        progress(input->total(), input->total());
+        progress->ProgressEnd();
     return rows;
 }
 

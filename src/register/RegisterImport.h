@@ -18,7 +18,9 @@ namespace venqor {
 //
 // Every row is taken or the import fails: ConvertError (IoError for the files) naming the
 // file, the line or record and the reason, and DIR/NUMS.DB stays as it was.
-// Returns the number of rows imported.
-std::int64_t ImportRegister(const std::string& source, const std::string& dir, ProgressFn progress);
+// Returns the number of rows imported. Progress, when asked for, is told in the source's
+// own units (bytes of a CSV file, records of a dBASE file).
+std::int64_t ImportRegister(
+    const std::string& source, const std::string& dir, ProgressSink* progress = nullptr);
 
 } // namespace venqor

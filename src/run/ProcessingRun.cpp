@@ -1,6 +1,7 @@
 #include "run/ProcessingRun.h"
 
 #include "report/ReportDocument.h"
+#include "scan/CodePage.h"
 #include "scan/Cp1251Literal.h"
 #include "scan/Errors.h"
 #include "scan/ScanCSV.h"
@@ -8,8 +9,8 @@
 #include "scan/TextFile.h"
 
 #include <cstdio>
-#include <filesystem>
-#include <optional>
+#include <cstring>
+#include <utility>
 
 namespace venqor {
 
@@ -18,23 +19,52 @@ namespace {
 constexpr char HeaderMark = '\xC2';  // В
 constexpr char BenefitMark = '\xCB'; // Л
 
-// Holds the run flag for the duration of a command.
-class RunFlag {
+// Sets a reader option for a scope and puts back the value it had.
+class OptionScope {
 public:
-    explicit RunFlag(bool& flag)
-        : flag_(flag)
+    OptionScope(bool& option, bool value)
+        : option_(option)
+        , saved_(option)
     {
-        flag_ = true;
+        option_ = value;
     }
-    ~RunFlag() { flag_ = false; }
-    RunFlag(const RunFlag&) = delete;
-    RunFlag& operator=(const RunFlag&) = delete;
+    ~OptionScope() { option_ = saved_; }
+    OptionScope(const OptionScope&) = delete;
+    OptionScope& operator=(const OptionScope&) = delete;
 
 private:
-    bool& flag_;
+    bool& option_;
+    bool saved_;
 };
 
-std::string inQuotes(std::string_view text)
+// The current line as it was read, kept while a step may change LineBuf.
+struct LineAsRead {
+    char bytes[LineBufSize];
+    int length = -1; // -1: no whole line was read
+
+    void take()
+    {
+        length = Scan.LineLen;
+        std::memcpy(bytes, Scan.LineBuf, static_cast<std::size_t>(length) + 1);
+    }
+    void restore() const
+    {
+        std::memcpy(Scan.LineBuf, bytes, static_cast<std::size_t>(length) + 1);
+        Scan.LineLen = length;
+    }
+};
+
+} // namespace
+
+std::filesystem::path SchemaPath(TMainState& state)
+{
+    state.SchemaName = state.schema;
+    if (state.SchemaName.find('.') == std::string::npos)
+        state.SchemaName += ".SCH";
+    return state.ProgramDir / Cp1251ToPath(state.SchemaName);
+}
+
+std::string InQuotes(std::string_view text)
 {
     std::string s;
     s.reserve(text.size() + 2);
@@ -44,75 +74,85 @@ std::string inQuotes(std::string_view text)
     return s;
 }
 
-} // namespace
-
-std::string SchemaPath(TMainState& state)
-{
-    state.SchemaName = state.schema;
-    if (state.SchemaName.find('.') == std::string::npos)
-        state.SchemaName += ".SCH";
-    return (std::filesystem::path(NativePath(state.ProgramDir)) / NativePath(state.SchemaName)).string();
-}
-
 ProcessingRun::ProcessingRun(TMainState& state, RunHost& host)
     : state_(state)
     , host_(host)
-    , report_(host.Report(), state.ErrorCount, LinesRead)
+    , report_(host.Report(), counters_)
 {
+    if (state_.Running) {
+        host_.Message("Обработка уже идёт: дождитесь её окончания"_w);
+        return;
+    }
+    state_.Running = true;
+    holdsRunFlag_ = true;
 }
 
-int ProcessingRun::field(std::string_view name) const
+ProcessingRun::~ProcessingRun()
 {
-    for (std::size_t i = 0; i < required_.size(); ++i)
-        if (required_[i] == name)
-            return fieldIndexes_[i];
-    throw Error("field " + std::string(name) + " is not among the command's fields");
+    output_.reset(); // an output never closed leaves an earlier file as it was
+    data_.reset();
+    register_.Close();
+    if (progressShown_)
+        host_.ProgressEnd();
+    if (holdsRunFlag_)
+        state_.Running = false;
 }
 
-bool ProcessingRun::prepare(RunSteps& steps)
+bool ProcessingRun::LoadSchema()
 {
-    steps.TakeOptions(state_);
     state_.recordCountLabel = "000";
     host_.ShowRecordCount(state_.recordCountLabel);
+    venqor::LoadSchema(SchemaPath(state_), state_.Fields);
+    if (state_.Fields.Count >= 1)
+        return true;
+    host_.Message("Ошибка в схеме!"_w);
+    return false;
+}
 
-    LoadSchema(SchemaPath(state_), state_.Fields);
-    if (state_.Fields.Count < 1) {
-        host_.Message("Ошибка в схеме!"_w);
-        return false;
-    }
-
-    required_ = steps.RequiredFields();
+std::optional<std::vector<int>> ProcessingRun::RequireFields(std::span<const std::string_view> names)
+{
+    std::vector<int> indexes;
     std::string missing;
-    for (std::size_t i = 0; i < required_.size(); ++i) {
-        fieldIndexes_[i] = FindField(state_.Fields, required_[i]);
-        if (fieldIndexes_[i] < 0)
-            missing += (missing.empty() ? "" : ", ") + std::string(required_[i]);
+    for (const std::string_view name : names) {
+        indexes.push_back(FindField(state_.Fields, name));
+        if (indexes.back() < 0)
+            missing += (missing.empty() ? "" : ", ") + std::string(name);
     }
     if (!missing.empty()) {
         host_.Message(std::string("В заданной схеме нет полей "_w) + missing);
-        return false;
+        return std::nullopt;
     }
-    for (std::size_t i = 0; i < required_.size(); ++i) {
-        if (state_.Fields.Items[fieldIndexes_[i]].Stop > MaxLineLen) {
-            host_.Message(std::string("Поле "_w) + std::string(required_[i])
-                + std::string(" выходит за границу строки"_w));
-            return false;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (state_.Fields.Items[indexes[i]].Stop > MaxLineLen) {
+            host_.Message(
+                std::string("Поле "_w) + std::string(names[i]) + std::string(" выходит за границу строки"_w));
+            return std::nullopt;
         }
     }
-    return host_.Ask(steps.Question());
+    return indexes;
 }
 
-void ProcessingRun::startReport(RunSteps& steps)
+bool ProcessingRun::Ask(std::string_view question)
+{
+    return host_.Ask(question);
+}
+
+std::optional<std::filesystem::path> ProcessingRun::ChooseOutput(const std::filesystem::path& proposed)
+{
+    return host_.ChooseSaveFile(proposed);
+}
+
+void ProcessingRun::StartReport(std::initializer_list<std::string_view> titles)
 {
     host_.Report().Clear();
-    steps.TitleLines(*this);
-    report_.AppendLine(std::string(" Обрабатывается файл "_w) + inQuotes(state_.dataFile));
-    report_.AppendLine(std::string("  Строки формата "_w) + inQuotes(state_.format) + std::string(" типа "_w)
-        + inQuotes(state_.recordType) + std::string(" по схеме "_w) + inQuotes(state_.schema));
-    steps.HeaderLines(*this);
+    for (const std::string_view title : titles)
+        report_.AppendLine(title);
+    report_.AppendLine(std::string(" Обрабатывается файл "_w) + InQuotes(PathToCp1251(state_.dataFile)));
+    report_.AppendLine(std::string("  Строки формата "_w) + InQuotes(state_.format) + std::string(" типа "_w)
+        + InQuotes(state_.recordType) + std::string(" по схеме "_w) + InQuotes(state_.schema));
 }
 
-void ProcessingRun::timeLine(std::string_view words)
+void ProcessingRun::TimeLine(std::string_view words)
 {
     const TimeOfDay t = host_.Now();
     char clock[32];
@@ -120,81 +160,123 @@ void ProcessingRun::timeLine(std::string_view words)
     report_.AppendLine(std::string(words) + clock);
 }
 
-bool ProcessingRun::Execute(RunSteps& steps)
+void ProcessingRun::OpenDataFile()
 {
-    if (state_.Running) {
-        host_.Message("Обработка уже идёт: дождитесь её окончания"_w);
-        return false;
-    }
-    RunFlag running(state_.Running);
-    if (!prepare(steps))
-        return false;
-    startReport(steps);
-
-    const char recordType = state_.recordType.empty() ? ' ' : state_.recordType.front();
-    const std::string dataFile = NativePath(state_.dataFile);
-    const std::uint64_t size = FileSize(dataFile);
-    std::optional<InTextFile> file(std::in_place, dataFile);
-
+    const std::uint64_t size = FileSize(state_.dataFile);
+    data_ = std::make_unique<InTextFile>(state_.dataFile);
     host_.ProgressStart(size);
-    state_.RecordCount = 0;
-    state_.ErrorCount = 0;
-    LinesRead = 0;
-    BytesRead = 0;
+    progressShown_ = true;
+}
 
-    steps.Open(*this);
-    timeLine(" Начало  "_w);
-    Scan.Options.RecodeOem = state_.Fields.Cyrillic;
+void ProcessingRun::CloseDataFile()
+{
+    data_.reset();
+}
 
-    std::exception_ptr failure;
+Register& ProcessingRun::OpenRegister(LookupKind kind)
+{
+    register_.OpenRegister(
+        { state_.registerLocation, state_.UseQuery, state_.Sql1Text, state_.Sql2Text }, kind);
+    if (!register_.available())
+        report_.AppendLine(std::string("Реестр NUMS недоступен, поиск не выполнялся: "_w)
+            + Utf8ToCp1251(register_.unavailableReason()));
+    return register_;
+}
+
+void ProcessingRun::CloseRegister()
+{
+    register_.Close();
+}
+
+void ProcessingRun::CreateOutput(const std::filesystem::path& path)
+{
+    output_ = std::make_unique<OutTextFile>(path, OutTextFile::Mode::ReplaceWhenComplete);
+}
+
+void ProcessingRun::CloseOutput()
+{
+    if (output_)
+        output_->Commit();
+    output_.reset();
+}
+
+void ProcessingRun::ReadLines(
+    const std::function<void()>& recordStep, const std::function<void()>& lineFailed)
+{
+    const char recordType = state_.recordType.empty() ? ' ' : state_.recordType.front();
+    const OptionScope recode(Scan.Options.RecodeOem, state_.Fields.Cyrillic);
+    InTextFile& file = *data_;
+    LineAsRead asRead;
     try {
-        loop(steps, *file, recordType);
+        while (!file.Eof()) {
+            ++counters_.LinesRead;
+            asRead.length = -1;
+            try {
+                ReadLineBuf(file);
+                counters_.BytesRead += Scan.LineLen + 2;
+                if (output_)
+                    asRead.take();
+                const char first = Scan.LineBuf[0];
+                if (first == recordType) {
+                    if (++counters_.RecordCount % 10 == 0) {
+                        host_.ShowRecordCount(std::to_string(counters_.RecordCount));
+                        host_.Progress(static_cast<std::uint64_t>(counters_.BytesRead));
+                    }
+                    recordStep();
+                } else if (first == BenefitMark) {
+                    ++counters_.BenefitCount;
+                } else if (first == HeaderMark) {
+                    ++counters_.HeaderCount;
+                    std::string line(CopyLineBuf(12, 14));
+                    line += " \"";
+                    line += CopyLineBuf(26, 50);
+                    line += '"';
+                    report_.AppendLine(line);
+                }
+                if (output_ && Scan.LineLen > 0)
+                    WriteLineBufOem(*output_);
+            } catch (...) {
+                lineFailed();
+                if (output_ && asRead.length > 0) {
+                    asRead.restore();
+                    WriteLineBufOem(*output_);
+                }
+            }
+        }
     } catch (...) {
-        failure = std::current_exception();
+        loopFailure_ = std::current_exception();
     }
+}
 
-    steps.AfterLoop(*this);
-    timeLine(" Конец   "_w);
-    file.reset();
-    steps.CloseRegister(*this);
-    const std::string message = steps.Summary(*this);
-    steps.Close(*this);
+void ProcessingRun::SummaryLine()
+{
+    const auto n = [](std::int64_t v) { return std::to_string(v); };
+    report_.AppendLine(std::string("Прочитано "_w) + n(counters_.LinesRead)
+        + std::string(" строк, найдено заголовков: "_w) + n(counters_.HeaderCount)
+        + std::string(", записей: "_w) + n(counters_.RecordCount) + std::string(", льгот: "_w)
+        + n(counters_.BenefitCount));
+}
+
+void ProcessingRun::Shortfall(std::string text)
+{
+    shortfalls_.push_back(std::move(text));
+}
+
+RunResult ProcessingRun::Finish(std::string message)
+{
+    for (const std::string& shortfall : shortfalls_)
+        message += "\r\n" + shortfall;
     host_.Message(message);
-    state_.recordCountLabel = std::to_string(state_.RecordCount);
+    state_.RecordCount = counters_.RecordCount;
+    state_.ErrorCount = counters_.ErrorCount;
+    state_.recordCountLabel = std::to_string(counters_.RecordCount);
     host_.ShowRecordCount(state_.recordCountLabel);
     host_.ShowReport();
     host_.ProgressEnd();
-    if (failure)
-        std::rethrow_exception(failure);
-    return true;
-}
-
-void ProcessingRun::loop(RunSteps& steps, InTextFile& file, char recordType)
-{
-    while (!file.Eof()) {
-        ++LinesRead;
-        try {
-            ReadLineBuf(file);
-            BytesRead += Scan.LineLen + 2;
-            const char first = Scan.LineBuf[0];
-            if (first == recordType) {
-                if (++state_.RecordCount % 10 == 0)
-                    host_.Progress(static_cast<std::uint64_t>(BytesRead), state_.RecordCount);
-                steps.RecordStep(*this);
-            } else if (first == BenefitMark) {
-                ++BenefitCount;
-            } else if (first == HeaderMark) {
-                ++HeaderCount;
-                std::string line(CopyLineBuf(12, 14));
-                line += " \"";
-                line += CopyLineBuf(26, 50);
-                line += '"';
-                report_.AppendLine(line);
-            }
-        } catch (...) {
-            steps.LineFailed(*this);
-        }
-    }
+    progressShown_ = false;
+    if (loopFailure_)
+        std::rethrow_exception(std::exchange(loopFailure_, nullptr));
+    return { true, shortfalls_ };
 }
 
 } // namespace venqor

@@ -1,92 +1,131 @@
 #pragma once
 
+#include "app/MainState.h"
+#include "register/Register.h"
+#include "run/RunCounters.h"
 #include "run/RunHost.h"
 #include "run/RunReport.h"
 
-#include "app/MainState.h"
-
-#include <cstdint>
 #include <exception>
+#include <filesystem>
+#include <functional>
+#include <initializer_list>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace venqor {
 
 class InTextFile;
-class ProcessingRun;
+class OutTextFile;
 
-// What a processing command plugs into the run frame.
-class RunSteps {
-public:
-    virtual ~RunSteps() = default;
-
-    virtual std::span<const std::string_view> RequiredFields() const = 0;
-    virtual std::string_view Question() const = 0;
-    // Takes the options of the run from the state, before anything else.
-    virtual void TakeOptions(TMainState&) { }
-    virtual void TitleLines(ProcessingRun& run) = 0;
-    // Lines after the data file and format lines.
-    virtual void HeaderLines(ProcessingRun&) { }
-    // Opens the register and whatever else the command needs, before the start line.
-    virtual void Open(ProcessingRun&) { }
-    virtual void RecordStep(ProcessingRun& run) = 0;
-    // A failure inside the guard of one line.
-    virtual void LineFailed(ProcessingRun&) { }
-    // Right after the line loop, before the end line.
-    virtual void AfterLoop(ProcessingRun&) { }
-    // Closes the register (after the data file has been closed).
-    virtual void CloseRegister(ProcessingRun&) { }
-    // Appends the summary lines and returns the text of the summary message.
-    virtual std::string Summary(ProcessingRun& run) = 0;
-    // Closes what Open() opened besides the register.
-    virtual void Close(ProcessingRun&) { }
+// What a command did, for the front end that ran it.
+struct RunResult {
+    // False when the command ended before its work: refused with a message, the question
+    // answered No, the save dialog cancelled, or another run under way.
+    bool started = false;
+    // Parts of the work that were not done (the register could not be opened, ANKT could
+    // not be written), in Windows-1251; the summary message has already shown them.
+    std::vector<std::string> shortfalls;
 };
 
-// The frame that every processing command shares: schema load and checks, confirmation,
-// report start, the line loop with its classification, counters, progress and per-line
-// guard, and the closing steps, which always run once the loop has started.
+// The frame that the processing commands share, as services a command calls in the order
+// of its own rules: the schema and its fields, the question, the output file, the report
+// start, the data file, the register, the line loop with its classification, counters,
+// progress and per-line guard, and the summary. The run owns what it opens; whatever a
+// command leaves open is closed when the run ends, and the run flag, the reader options
+// and the progress bar are put back as they were.
 class ProcessingRun {
 public:
+    // Takes the run flag, or tells the user that another run is under way (see Started()).
     ProcessingRun(TMainState& state, RunHost& host);
+    ~ProcessingRun();
     ProcessingRun(const ProcessingRun&) = delete;
     ProcessingRun& operator=(const ProcessingRun&) = delete;
 
-    // Runs the command to its end and returns true; false when it did not start (another
-    // run under way, a schema it cannot use, the question not answered Yes), after a
-    // message. A failure before the loop (the schema or the data file cannot be read)
-    // leaves as an exception; so does one outside the per-line guard, after the closing
-    // steps.
-    bool Execute(RunSteps& steps);
+    // False when another run held the line buffer: the command must end at once.
+    bool Started() const { return holdsRunFlag_; }
 
-    TMainState& state() { return state_; }
-    RunHost& host() { return host_; }
-    RunReport& report() { return report_; }
+    TMainState& State() { return state_; }
+    RunHost& Host() { return host_; }
+    RunReport& Report() { return report_; }
+    RunCounters& Counters() { return counters_; }
 
-    // Index in state().Fields of a required field (found when the run started).
-    int field(std::string_view name) const;
+    // Sets the record counter label to "000" and loads the schema named in cbxSchList
+    // (SchemaName; ".SCH" added when it holds no point) from ProgramDir into Fields.
+    // False, after the message "Ошибка в схеме!", when it defines no field; IoError when
+    // it cannot be read.
+    bool LoadSchema();
+    // The indexes in Fields of the named fields, in the order given; nothing, after a
+    // message, when one is missing or reaches beyond the line buffer.
+    std::optional<std::vector<int>> RequireFields(std::span<const std::string_view> names);
 
-    std::int32_t LinesRead = 0;
-    std::int32_t HeaderCount = 0;
-    std::int32_t BenefitCount = 0;
-    std::int64_t BytesRead = 0;
+    // The confirmation question; true only for Yes.
+    bool Ask(std::string_view question);
+    // The save dialog, proposing `proposed`; nothing when it is cancelled.
+    std::optional<std::filesystem::path> ChooseOutput(const std::filesystem::path& proposed);
+
+    // Clears the report and appends the title lines, the data file line and the format line.
+    void StartReport(std::initializer_list<std::string_view> titles);
+    // " Начало  hh.nn.ss z" and " Конец   hh.nn.ss z".
+    void TimeLine(std::string_view words);
+
+    // Measures and opens the data file and shows the progress bar; IoError naming the file.
+    void OpenDataFile();
+    void CloseDataFile();
+
+    // Opens the register for lookups of one kind, in the mode of UseQuery. When it cannot
+    // be opened, the report says why, no lookups are made (available() is false) and the
+    // run counts it as work not done.
+    Register& OpenRegister(LookupKind kind);
+    void CloseRegister();
+
+    // The output file: written through a temporary file beside it, which CloseOutput()
+    // puts in place of the file; an output never closed leaves an earlier file as it was.
+    void CreateOutput(const std::filesystem::path& path);
+    void CloseOutput();
+
+    // The line loop over the open data file, with the reader's recoding taken from the
+    // schema. Every line is read into LineBuf, counted and classified by its first
+    // character: a record line runs `recordStep` (with the progress moved on every tenth
+    // record), a benefit line is counted, a header line is counted and listed in the
+    // report. With an output open, every non-empty line is then written as it stands. A
+    // failure inside one line runs `lineFailed` and the loop goes on; that line is still
+    // written to the output as it was read. A failure of the loop itself ends it and is
+    // raised again by Finish(), after the command's closing steps.
+    void ReadLines(const std::function<void()>& recordStep, const std::function<void()>& lineFailed);
+
+    // "Прочитано N строк, найдено заголовков: H, записей: R, льгот: B".
+    void SummaryLine();
+    // Counts a part of the work that was not done; Finish() adds it to the message.
+    void Shortfall(std::string text);
+    // The closing steps the front end sees: the summary message (with any shortfalls),
+    // the record counter label, the report viewer, the progress bar hidden. Then the
+    // failure that ended the loop, if one did.
+    RunResult Finish(std::string message);
 
 private:
-    bool prepare(RunSteps& steps);
-    void startReport(RunSteps& steps);
-    void loop(RunSteps& steps, InTextFile& file, char recordType);
-    void timeLine(std::string_view words);
-
     TMainState& state_;
     RunHost& host_;
+    bool holdsRunFlag_ = false;
+    RunCounters counters_;
     RunReport report_;
-    std::span<const std::string_view> required_;
-    int fieldIndexes_[16] = {};
+    std::unique_ptr<InTextFile> data_;
+    Register register_;
+    std::unique_ptr<OutTextFile> output_;
+    bool progressShown_ = false;
+    std::vector<std::string> shortfalls_;
+    std::exception_ptr loopFailure_;
 };
 
 // The schema file of the state's schema name: ProgramDir, the name, ".SCH" when it holds
 // no point. Sets SchemaName.
-std::string SchemaPath(TMainState& state);
+std::filesystem::path SchemaPath(TMainState& state);
+
+// A text in double quotes.
+std::string InQuotes(std::string_view text);
 
 } // namespace venqor

@@ -1,8 +1,9 @@
 #pragma once
 
-#include <cstdint>
+#include "scan/Progress.h"
+
+#include <filesystem>
 #include <optional>
-#include <string>
 #include <string_view>
 
 namespace venqor {
@@ -19,27 +20,21 @@ struct TimeOfDay {
 
 // What a command needs from the front end that runs it: the desktop window answers with
 // real dialogs, the command line from its arguments, tests with scripted answers.
-// Texts are Windows-1251.
-class RunHost {
+// Texts are Windows-1251; file names are as the system spells them.
+class RunHost : public ProgressSink {
 public:
-    virtual ~RunHost() = default;
-
     // A Yes/No question; true only for Yes.
     virtual bool Ask(std::string_view question) = 0;
     // A message box with an OK button.
     virtual void Message(std::string_view text) = 0;
     // The save dialog for an output file, with a proposed name; nothing when cancelled.
-    virtual std::optional<std::string> ChooseSaveFile(std::string_view proposedName) = 0;
+    virtual std::optional<std::filesystem::path> ChooseSaveFile(const std::filesystem::path& proposed) = 0;
 
     // The report viewer's document, which a command clears and fills, and showing it.
     virtual ReportDocument& Report() = 0;
     virtual void ShowReport() = 0;
 
-    // The progress bar (shown with its maximum, moved, hidden) and the record counter
-    // label; Progress() also lets pending user-interface events run.
-    virtual void ProgressStart(std::uint64_t maximum) = 0;
-    virtual void Progress(std::uint64_t position, std::int32_t records) = 0;
-    virtual void ProgressEnd() = 0;
+    // The record counter label (lblRecCount); a run sets it with the progress.
     virtual void ShowRecordCount(std::string_view text) = 0;
 
     virtual TimeOfDay Now() = 0;

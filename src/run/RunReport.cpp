@@ -15,7 +15,7 @@ std::string_view RunReport::ColumnHeader()
 std::string RunReport::numbered(std::string_view format, std::string_view text) const
 {
     char number[16];
-    const int n = std::snprintf(number, sizeof number, format.data(), linesRead_);
+    const int n = std::snprintf(number, sizeof number, format.data(), counters_.LinesRead);
     std::string line(number, static_cast<std::size_t>(n));
     line += text;
     return line;
@@ -28,7 +28,7 @@ void RunReport::AppendLine(std::string_view text)
 
 void RunReport::AddNoteLine(std::string_view text)
 {
-    if (++noteCount_ == 1) {
+    if (++counters_.NoteCount == 1) {
         document_.AppendLine({});
         document_.AppendLine(ColumnHeader());
     }
@@ -37,7 +37,7 @@ void RunReport::AddNoteLine(std::string_view text)
 
 void RunReport::AddErrorLine(std::string_view text)
 {
-    ++errorCount_;
+    ++counters_.ErrorCount;
     if (!errorHeaderWritten_) {
         errorHeaderWritten_ = true;
         document_.SetBold(true);

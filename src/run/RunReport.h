@@ -1,5 +1,7 @@
 #pragma once
 
+#include "run/RunCounters.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -9,13 +11,13 @@ namespace venqor {
 class ReportDocument;
 
 // The report writers of a processing run: plain, numbered note and error lines, and
-// lines with a marked stretch. Line numbers are the run's LinesRead.
+// lines with a marked stretch. Line numbers are the run's LinesRead; note and error lines
+// are counted in the run's NoteCount and ErrorCount.
 class RunReport {
 public:
-    RunReport(ReportDocument& document, std::int32_t& errorCount, const std::int32_t& linesRead)
+    RunReport(ReportDocument& document, RunCounters& counters)
         : document_(document)
-        , errorCount_(errorCount)
-        , linesRead_(linesRead)
+        , counters_(counters)
     {
     }
 
@@ -24,14 +26,12 @@ public:
     // A numbered note ("%5d %s"); the first of the run brings an empty line and the
     // column header.
     void AddNoteLine(std::string_view text);
-    // A numbered blue error line ("%5d E: %s"), counted in ErrorCount; the first of the run
+    // A numbered blue error line ("%5d E: %s"); the first of the run
     // brings the bold column header and switches to Courier New.
     void AddErrorLine(std::string_view text);
     // A line whose characters from..to (1-based, inclusive) are red; at most 99 characters
     // are written after the stretch.
     void AddMarkedLine(int from, int to, std::string_view text);
-
-    std::int32_t NoteCount() const { return noteCount_; }
 
     static std::string_view ColumnHeader();
 
@@ -39,9 +39,7 @@ private:
     std::string numbered(std::string_view format, std::string_view text) const;
 
     ReportDocument& document_;
-    std::int32_t& errorCount_;
-    const std::int32_t& linesRead_;
-    std::int32_t noteCount_ = 0;
+    RunCounters& counters_;
     bool errorHeaderWritten_ = false;
 };
 

@@ -170,4 +170,14 @@ std::string Cp866ToCp1251(std::string_view text)
     return out;
 }
 
+std::string PathToCp1251(const std::filesystem::path& path)
+{
+    return Utf8ToCp1251(path.native());
+}
+
+std::filesystem::path Cp1251ToPath(std::string_view text)
+{
+    return std::filesystem::path(Cp1251ToUtf8(text));
+}
+
 } // namespace venqor

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -47,6 +48,12 @@ std::string Utf8ToCp1251(std::string_view text);
 // Appends the conversion to `out` (for hot paths that reuse one buffer).
 void AppendUtf8AsCp1251(std::string_view text, std::string& out);
 void AppendCp1251AsUtf8(std::string_view text, std::string& out);
+
+// File names stay as the system spells them (UTF-8 here) from the argument or the dialog to
+// the system call; they become Windows-1251 only where a report or a message shows them
+// (a character outside the page shows as '?'), or where the settings file keeps them.
+std::string PathToCp1251(const std::filesystem::path& path);
+std::filesystem::path Cp1251ToPath(std::string_view text);
 
 // Code page 866 to Windows-1251 through Unicode: the system's own mapping between the two
 // pages (characters Windows-1251 lacks, such as box drawing, become '?').

@@ -1,12 +1,19 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 
 namespace venqor {
 
-// Told now and then how far a long job has come: `done` of `total` units (bytes, records);
-// an empty function is never called.
-using ProgressFn = std::function<void(std::int64_t done, std::int64_t total)>;
+// Where a long job tells how far it has come: shown with its maximum, moved now and then
+// to a position in the same units (bytes, lines, rows), hidden at the end. The desktop
+// window moves its progress bar and lets pending events run; the command line draws a
+// bar on a terminal.
+class ProgressSink {
+public:
+    virtual ~ProgressSink() = default;
+    virtual void ProgressStart(std::uint64_t maximum) = 0;
+    virtual void Progress(std::uint64_t position) = 0;
+    virtual void ProgressEnd() = 0;
+};
 
 } // namespace venqor

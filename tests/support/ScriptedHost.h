@@ -3,7 +3,7 @@
 #include "report/ReportDocument.h"
 #include "run/RunHost.h"
 
-#include <deque>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -13,12 +13,13 @@ namespace venqor::test {
 // A run host with scripted answers and a fixed clock; it records what the run showed.
 class ScriptedHost final : public RunHost {
 public:
-    bool answer = true;                  // to every question
-    std::optional<std::string> saveFile; // what the save dialog returns
+    bool answer = true;                            // to every question
+    std::optional<std::filesystem::path> saveFile; // what the save dialog returns
     TimeOfDay clock { 10, 20, 30, 45 };
 
     std::vector<std::string> questions; // Windows-1251, as asked
     std::vector<std::string> messages;  // Windows-1251, as shown
+    std::filesystem::path proposedSaveFile;
     int reportsShown = 0;
     std::vector<std::uint64_t> progress; // positions passed to Progress()
     std::uint64_t progressMaximum = 0;
@@ -31,7 +32,11 @@ public:
         return answer;
     }
     void Message(std::string_view text) override { messages.emplace_back(text); }
-    std::optional<std::string> ChooseSaveFile(std::string_view) override { return saveFile; }
+    std::optional<std::filesystem::path> ChooseSaveFile(const std::filesystem::path& proposed) override
+    {
+        proposedSaveFile = proposed;
+        return saveFile;
+    }
     ReportDocument& Report() override { return report; }
     void ShowReport() override { ++reportsShown; }
     void ProgressStart(std::uint64_t maximum) override
@@ -39,7 +44,7 @@ public:
         progressMaximum = maximum;
         progressVisible = true;
     }
-    void Progress(std::uint64_t position, std::int32_t) override { progress.push_back(position); }
+    void Progress(std::uint64_t position) override { progress.push_back(position); }
     void ProgressEnd() override { progressVisible = false; }
     void ShowRecordCount(std::string_view text) override { recordCount = text; }
     TimeOfDay Now() override { return clock; }

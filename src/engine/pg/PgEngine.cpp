@@ -36,7 +36,7 @@ std::string identifier(std::string_view name, const Connection& conn, std::strin
 }
 
 // A name from the catalog as an SQL identifier, exactly as spelled.
-std::string quoted(std::string_view name)
+std::string identifier(std::string_view name)
 {
     std::string out = "\"";
     for (const char c : name)
@@ -140,7 +140,7 @@ public:
                 fields.empty() ? std::string("no primary index") : "no index on " + std::string(fields));
         keyFields_.clear();
         for (const std::string& key : found)
-            keyFields_.push_back(quoted(key));
+            keyFields_.push_back(identifier(key));
         if (keyFields_.size() == 1)
             keyStatement_ = conn_->prepare(lookupSql(0), name_);
     }

@@ -1,9 +1,6 @@
 #include "cli/CheckCommand.h"
 
-#include "cli/TerminalHost.h"
-#include "cli/WindowOptions.h"
-
-#include "commands/NameCheck.h"
+#include "cli/WindowCommand.h"
 
 namespace venqor::cli {
 
@@ -49,16 +46,9 @@ const std::string_view Usage
       "Exit status: 0 the check ran to its end (whatever it found), 1 it could not run,\n"
       "2 a usage error.\n";
 
-int run(Args& args, Io& io)
-{
-    const WindowOptions options = ParseWindowOptions(args, Accepted);
-    TMainState state = StateFor(options);
-    TerminalHost host(io, { options.output, options.report, options.quiet });
-    return CheckNames(state, host).started ? ExitDone : ExitFailed;
-}
-
 } // namespace
 
-const Command CheckCommand = { "check", "the name check of a data file against the register", Usage, run };
+const Command CheckCommand = WindowCommand(
+    *FindCommand("check"), "the name check of a data file against the register", Accepted, Usage);
 
 } // namespace venqor::cli

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <ostream>
 #include <stdexcept>
 #include <string>
@@ -10,9 +11,10 @@ namespace venqor::cli {
 
 // Exit status of venqor-cli.
 enum ExitCode : int {
-    ExitDone = 0,   // the command ran to its end, whatever it found
-    ExitFailed = 1, // it could not run; the message says why
-    ExitUsage = 2,  // the command line is wrong
+    ExitDone = 0,    // the command ran to its end, whatever it found
+    ExitFailed = 1,  // it could not run; the message says why
+    ExitUsage = 2,   // the command line is wrong
+    ExitPartial = 3, // it ran to its end without a part of its work; the message says which
 };
 
 // A wrong command line; main() prints the message and the command's usage.
@@ -51,7 +53,7 @@ struct Command {
     std::string_view name;
     std::string_view summary;
     std::string_view usage; // full --help text
-    int (*run)(Args& args, Io& io);
+    std::function<int(Args& args, Io& io)> run;
 };
 
 // The commands of venqor-cli, in the order --help lists them.

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "app/MainState.h"
+#include "run/ProcessingRun.h"
+#include "run/RunHost.h"
+
+#include <span>
+#include <string_view>
+
+namespace venqor {
+
+// A command of the main window, as both front ends know it.
+struct CommandInfo {
+    std::string_view name;    // on the command line: venqor-cli NAME
+    std::string_view button;  // the main window's button (its object name)
+    std::string_view caption; // the button's caption, Windows-1251
+    std::string_view hint;    // the button's hint, Windows-1251
+    bool writesOutput;        // asks for an output file (the save dialog, --output)
+    bool usesRegister;        // looks people up in NUMS (--register, --query)
+    RunResult (*run)(TMainState& state, RunHost& host);
+};
+
+// The commands, in the order of the window's button column.
+std::span<const CommandInfo> CommandList();
+
+// The command of a command-line name, or nullptr.
+const CommandInfo* FindCommand(std::string_view name);
+
+} // namespace venqor

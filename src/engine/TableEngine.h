@@ -82,6 +82,36 @@ public:
     int fieldIndex(std::string_view name) const override = 0;
 };
 
+// A new table, filled row by row, that takes the place of any table of its name only when
+// commit() has run: until then readers see the earlier table (or none), and a loader
+// destroyed without commit() leaves everything as it was. Used to build the register and
+// the conversion's tables.
+class TableLoader {
+public:
+    virtual ~TableLoader() = default;
+
+    // A pending row: insert, set its fields by their index in the definitions, then post
+    // or cancel. A text that a numeric or date field cannot take is refused at once by
+    // setField (ConvertError or TableError); the caller then cancels the row.
+    virtual void insert() = 0;
+    virtual void setField(int index, std::string_view text) = 0;
+    virtual void setField(int index, std::int64_t value) = 0;
+    virtual void setField(int index, Date value) = 0;
+    // False, with the row dropped, when a row of the same primary key is already there;
+    // TableError for any other refusal.
+    virtual bool post() = 0;
+    virtual void cancel() = 0;
+
+    // Builds the indexes and puts the new table in place of the old one.
+    virtual void commit() = 0;
+};
+
+// An index of a loaded table, besides its primary key.
+struct IndexDef {
+    std::string name;
+    std::vector<std::string> fields;
+};
+
 // A parameterised statement with named parameters (:NAME), prepared once and re-run with
 // new parameter values; the first row of its result is current after open().
 class Query : public RecordReader {
@@ -110,6 +140,13 @@ public:
     virtual std::unique_ptr<Query> query() = 0;
     // Runs statements without parameters or result (schema changes, imports, test set-up).
     virtual void execute(std::string_view sql) = 0;
+
+    // A new table `name` with these fields, a unique primary key on the field
+    // `primaryKey` (none when empty) and further indexes, built aside and put in place of
+    // any table of that name by TableLoader::commit().
+    virtual std::unique_ptr<TableLoader> load(const std::string& name, const std::vector<FieldDef>& fields,
+        std::string_view primaryKey, const std::vector<IndexDef>& indexes)
+        = 0;
 
     // A read transaction around a whole run's lookups (one lock, one snapshot).
     virtual void beginRead() = 0;

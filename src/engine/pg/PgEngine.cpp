@@ -462,6 +462,12 @@ public:
     }
     std::unique_ptr<Query> query() override { return std::make_unique<PgQuery>(conn_); }
     void execute(std::string_view sql) override { conn_->exec(Cp1251ToUtf8(sql), "execute"); }
+
+    std::unique_ptr<TableLoader> load(
+        const std::string& name, const std::vector<FieldDef>&, std::string_view, const std::vector<IndexDef>&) override
+    {
+        throw TableError(location() + ": loading the table " + name + " is not supported yet");
+    }
     void beginRead() override { conn_->begin(Connection::Transaction::Read); }
     void beginWrite() override { conn_->begin(Connection::Transaction::Write); }
     void commit() override { conn_->commit(); }

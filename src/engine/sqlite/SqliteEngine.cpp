@@ -3,6 +3,7 @@
 #include "engine/dbf/DbfEngine.h"
 #include "engine/sqlite/SqliteObjects.h"
 #include "scan/CodePage.h"
+#include "scan/Errors.h"
 
 namespace venqor {
 
@@ -28,6 +29,12 @@ public:
     std::unique_ptr<Query> query() override { return sqlite::MakeQuery(connection_); }
 
     void execute(std::string_view sql) override { connection_->execute(Cp1251ToUtf8(sql)); }
+
+    std::unique_ptr<TableLoader> load(
+        const std::string& name, const std::vector<FieldDef>&, std::string_view, const std::vector<IndexDef>&) override
+    {
+        throw TableError(connection_->location() + ": loading the table " + name + " is not supported yet");
+    }
 
     void beginRead() override { connection_->beginRead(); }
     void beginWrite() override { connection_->beginWrite(); }

@@ -121,10 +121,10 @@ TEST(CliCheck, FailuresAndUsageErrorsHaveTheirExitStatus)
         { "schema without fields", { data, "--schema", "binary.dat" }, 1, "Ошибка в схеме!" },
         { "binary data file", { home.dir.file("binary.dat"), "--register", home.registerDir() }, 0,
             "Прочитано 3 строк и записей: 1, нет номеров у 1" },
-        { "register that names nothing", { data, "--register", home.dir.file("nowhere"), "--quiet" }, 0,
-            "Прочитано 27" },
-        { "ANKT that cannot be opened", { data, "--register", home.registerDir(), "--collect-not-found" }, 0,
-            "Прочитано 27" },
+        { "register that names nothing", { data, "--register", home.dir.file("nowhere"), "--quiet" }, 3,
+            "Реестр NUMS недоступен, поиск не выполнялся: " },
+        { "ANKT that cannot be opened", { data, "--register", home.registerDir(), "--collect-not-found" }, 3,
+            "Ошибка при открытии таблицы ANKT: " },
     };
     std::filesystem::create_directory(home.dir.path() / "ANKT.DB");
     for (const Case& c : cases) {

@@ -251,7 +251,23 @@ void NameChecker::notFound(std::int32_t number)
         report_.AddNoteLine(message_);
     }
     if (notFound_)
-        notFound_->Add(number, fam_, nam_, otch_, birthText_, sex_); // a refused row is dropped alone
+        notFound_->Add(number, fam_, nam_, otch_, birthText_, sex_);
+}
+
+// Writes the people collected into ANKT; what it could not store is work not done.
+void storeNotFound(ProcessingRun& run, NotFoundTable& table)
+{
+    try {
+        const NotFoundTable::Outcome outcome = table.Commit();
+        if (outcome.refused > 0)
+            run.Shortfall(std::string("Таблица ANKT не приняла записей: "_w) + std::to_string(outcome.refused)
+                + std::string(", первая: "_w) + Utf8ToCp1251(outcome.firstRefusal));
+    } catch (const std::exception& e) {
+        // The rows of this run are lost: say so rather than let the report look complete.
+        const std::string line = std::string("Ошибка при записи таблицы ANKT: "_w) + Utf8ToCp1251(e.what());
+        run.Report().AppendLine(line);
+        run.Shortfall(line);
+    }
 }
 
 std::string n(std::int64_t value)
@@ -283,8 +299,9 @@ RunResult CheckNames(TMainState& state, RunHost& host)
     if (state.CollectNotFound) {
         try {
             notFound = std::make_unique<NotFoundTable>(state.ProgramDir);
-        } catch (const std::exception&) {
+        } catch (const std::exception& e) {
             run.Report().AppendLine("Ошибка при открытии таблицы ANKT"_w);
+            run.Shortfall(std::string("Ошибка при открытии таблицы ANKT: "_w) + Utf8ToCp1251(e.what()));
             state.CollectNotFound = false;
         }
     }
@@ -301,16 +318,8 @@ RunResult CheckNames(TMainState& state, RunHost& host)
     run.Report().AppendLine(std::string("Нет номеров у "_w) + n(checker.NoNumberCount)
         + std::string(", не найдено в БД: "_w) + n(checker.NotFoundCount)
         + std::string(", обнаружено ошибок: "_w) + n(counters.ErrorCount));
-    if (notFound) {
-        try {
-            notFound->Commit();
-        } catch (const std::exception& e) {
-            // The rows of this run are lost: say so rather than let the report look complete.
-            run.Report().AppendLine(
-                std::string("Ошибка при записи таблицы ANKT: "_w) + Utf8ToCp1251(e.what()));
-        }
-        notFound.reset();
-    }
+    if (notFound)
+        storeNotFound(run, *notFound);
     return run.Finish(std::string("Прочитано "_w) + n(counters.LinesRead)
         + std::string(" строк и записей: "_w) + n(counters.RecordCount) + std::string(", нет номеров у "_w)
         + n(checker.NoNumberCount) + std::string(", найдено ошибок: "_w) + n(counters.ErrorCount));

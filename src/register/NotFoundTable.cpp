@@ -22,37 +22,50 @@ NotFoundTable::NotFoundTable(const std::filesystem::path& dir)
         }
     }
     table_->open();
+    table_->setIndexFields("");
     static constexpr std::string_view filled[] = { "NUM", "FAM", "NAM", "OTCH", "BIRTH", "SEX" };
     for (std::size_t i = 0; i < std::size(filled); ++i)
         fields_[i] = table_->fieldIndex(filled[i]);
-    database_->beginWrite();
 }
 
 NotFoundTable::~NotFoundTable() = default;
 
-bool NotFoundTable::Add(std::int32_t num, std::string_view fam, std::string_view nam, std::string_view otch,
+void NotFoundTable::Add(std::int32_t num, std::string_view fam, std::string_view nam, std::string_view otch,
     std::string_view birth, std::string_view sex)
 {
-    try {
-        table_->insert();
-        table_->setField(fields_[0], static_cast<std::int64_t>(num));
-        table_->setField(fields_[1], fam);
-        table_->setField(fields_[2], nam);
-        table_->setField(fields_[3], otch);
-        table_->setField(fields_[4], birth);
-        table_->setField(fields_[5], sex);
-        table_->post();
-        return true;
-    } catch (const std::exception&) {
-        table_->cancel();
-        return false;
-    }
+    people_.push_back(
+        { num, std::string(fam), std::string(nam), std::string(otch), std::string(birth), std::string(sex) });
 }
 
-void NotFoundTable::Commit()
+NotFoundTable::Outcome NotFoundTable::Commit()
 {
+    Outcome outcome;
+    database_->beginWrite();
+    for (const Person& p : people_) {
+        if (table_->findKey(static_cast<std::int64_t>(p.num))) {
+            ++outcome.alreadyThere;
+            continue;
+        }
+        try {
+            table_->insert();
+            table_->setField(fields_[0], static_cast<std::int64_t>(p.num));
+            table_->setField(fields_[1], std::string_view(p.fam));
+            table_->setField(fields_[2], std::string_view(p.nam));
+            table_->setField(fields_[3], std::string_view(p.otch));
+            table_->setField(fields_[4], std::string_view(p.birth));
+            table_->setField(fields_[5], std::string_view(p.sex));
+            table_->post();
+            ++outcome.stored;
+        } catch (const std::exception& e) {
+            table_->cancel();
+            if (outcome.refused++ == 0)
+                outcome.firstRefusal = std::to_string(p.num) + ": " + e.what();
+        }
+    }
     database_->commit();
     table_->close();
+    people_.clear();
+    return outcome;
 }
 
 } // namespace venqor

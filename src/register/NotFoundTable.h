@@ -3,7 +3,9 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace venqor {
 
@@ -14,8 +16,9 @@ class Table;
 // created with its layout when the file is missing:
 //   NUM integer (unique primary index), FAM text 25, NAM text 20, OTCH text 20,
 //   BIRTH date, COND text 1, SEX text 1, DATMOD date.
-// Rows are added inside one write transaction, each under its own savepoint, and kept by
-// Commit(); a table never committed keeps none of them.
+// The people of a run are kept in memory and written at its end in one short write
+// transaction, so that runs collecting into the same table at once all keep their rows
+// (each waits for the other's transaction), and a run that stops half way adds none.
 class NotFoundTable {
 public:
     // Opens (and when missing creates) ANKT.DB in `dir`; TableError when it cannot.
@@ -24,18 +27,31 @@ public:
     NotFoundTable(const NotFoundTable&) = delete;
     NotFoundTable& operator=(const NotFoundTable&) = delete;
 
-    // Adds a person (texts Windows-1251, cut to the field widths; the birth date as
-    // dd.mm.yyyy or empty). False when the table refuses the row: a number already in it,
-    // a birth date it cannot take.
-    bool Add(std::int32_t num, std::string_view fam, std::string_view nam, std::string_view otch,
+    // Keeps a person for the table (texts Windows-1251, cut to the field widths when
+    // written; the birth date as dd.mm.yyyy or empty).
+    void Add(std::int32_t num, std::string_view fam, std::string_view nam, std::string_view otch,
         std::string_view birth, std::string_view sex);
-    // Keeps the rows added; TableError when they could not be written.
-    void Commit();
+
+    struct Outcome {
+        std::int32_t stored = 0;
+        std::int32_t alreadyThere = 0; // numbers the table held already: left out
+        std::int32_t refused = 0;      // rows the table would not take
+        std::string firstRefusal;      // why the first of them was refused (UTF-8)
+    };
+    // Writes the people kept; TableError when the table cannot be written at all, and then
+    // none of them is stored.
+    Outcome Commit();
 
 private:
+    struct Person {
+        std::int32_t num;
+        std::string fam, nam, otch, birth, sex;
+    };
+
     std::unique_ptr<Database> database_;
     std::unique_ptr<Table> table_;
     int fields_[6] = {};
+    std::vector<Person> people_;
 };
 
 } // namespace venqor

@@ -177,9 +177,12 @@ Register& ProcessingRun::OpenRegister(LookupKind kind)
 {
     register_.OpenRegister(
         { state_.registerLocation, state_.UseQuery, state_.Sql1Text, state_.Sql2Text }, kind);
-    if (!register_.available())
-        report_.AppendLine(std::string("Реестр NUMS недоступен, поиск не выполнялся: "_w)
-            + Utf8ToCp1251(register_.unavailableReason()));
+    if (!register_.available()) {
+        const std::string line = std::string("Реестр NUMS недоступен, поиск не выполнялся: "_w)
+            + Utf8ToCp1251(register_.unavailableReason());
+        report_.AppendLine(line);
+        Shortfall(line);
+    }
     return register_;
 }
 

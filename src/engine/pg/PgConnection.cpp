@@ -132,8 +132,10 @@ Connection::Connection(const std::string& location)
     if (hasPassword)
         fail("a password in the location is not accepted", "give it in .pgpass or PGPASSWORD");
 
-    const char* keywords[] = { "dbname", "client_encoding", nullptr };
-    const char* values[] = { uri.c_str(), "UTF8", nullptr };
+    // A server that takes the connection and never answers must not hang the program: a
+    // limit of its own unless the location gives one (its values override those before it).
+    const char* keywords[] = { "connect_timeout", "dbname", "client_encoding", nullptr };
+    const char* values[] = { "10", uri.c_str(), "UTF8", nullptr };
     conn_ = PQconnectdbParams(keywords, values, 1);
     if (!conn_)
         fail("cannot connect", "out of memory");

@@ -16,6 +16,7 @@ namespace fs = std::filesystem;
 // through mmap: a register of a million rows fits in both.
 constexpr const char* cacheSizePragma = "cache_size = -65536";
 constexpr const char* mmapSizePragma = "mmap_size = 1073741824";
+constexpr int BusyTimeoutMs = 30000;
 
 bool isIdentifierChar(char c)
 {
@@ -153,6 +154,9 @@ Connection::Connection(std::string location, std::string path, bool singleFile)
         throw TableError("database \"" + location_ + "\": " + message);
     }
     sqlite3_extended_result_codes(db_, 1);
+    // Another run may be writing the same file (two runs collecting into ANKT): wait for
+    // its short transaction rather than fail.
+    sqlite3_busy_timeout(db_, BusyTimeoutMs);
     if (singleFile_) {
         if (sqlite3_exec(db_, "SELECT count(*) FROM sqlite_schema", nullptr, nullptr, nullptr) != SQLITE_OK) {
             const std::string message = lastError();
@@ -166,8 +170,11 @@ Connection::Connection(std::string location, std::string path, bool singleFile)
 
 Connection::~Connection()
 {
+    // A write transaction never committed is undone: a job that stopped half way adds
+    // nothing. Ending a read transaction loses nothing.
     if (transaction_ != Transaction::None)
-        sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
+        sqlite3_exec(
+            db_, transaction_ == Transaction::Write ? "ROLLBACK" : "COMMIT", nullptr, nullptr, nullptr);
     savepoint_ = {};
     release_ = {};
     rollback_ = {};
@@ -352,6 +359,9 @@ void Connection::beginRead()
 {
     if (transaction_ != Transaction::None)
         throw TableError("database \"" + location_ + "\": a transaction is already open");
+    // Nothing is written inside a read transaction: a statement that would write (a user's
+    // statement in the settings file) is refused by SQLite.
+    run("PRAGMA query_only = ON");
     run("BEGIN");
     transaction_ = Transaction::Read;
 }
@@ -360,6 +370,7 @@ void Connection::beginWrite()
 {
     if (transaction_ != Transaction::None)
         throw TableError("database \"" + location_ + "\": a transaction is already open");
+    run("PRAGMA query_only = OFF");
     run("BEGIN IMMEDIATE");
     transaction_ = Transaction::Write;
 }

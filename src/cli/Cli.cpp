@@ -1,5 +1,7 @@
 #include "cli/Cli.h"
 
+#include "app/Version.h"
+#include "cli/StopSignals.h"
 #include "scan/Errors.h"
 
 #include <exception>
@@ -21,7 +23,8 @@ void printUsage(std::ostream& out)
     for (const Command& c : Commands())
         out << "  " << c.name << std::string(c.name.size() < 14 ? 14 - c.name.size() : 1, ' ') << c.summary
             << '\n';
-    out << "\nvenqor-cli COMMAND --help shows the options of a command.\n";
+    out << "\nvenqor-cli COMMAND --help shows the options of a command; venqor-cli --version the\n"
+           "version.\n";
 }
 
 } // namespace
@@ -33,6 +36,10 @@ int RunCli(std::vector<std::string> argv, Io& io)
         return ExitUsage;
     }
     const std::string name = argv.front();
+    if (name == "--version") {
+        io.out << "venqor-cli " << VenqorVersion << '\n';
+        return ExitDone;
+    }
     if (name == "--help" || name == "-h" || name == "help") {
         printUsage(io.out);
         return ExitDone;
@@ -48,6 +55,9 @@ int RunCli(std::vector<std::string> argv, Io& io)
             }
         try {
             return command.run(args, io);
+        } catch (const Interrupted&) {
+            io.err << "venqor-cli " << name << ": stopped; earlier outputs are left as they were\n";
+            return 128 + StopSignal();
         } catch (const UsageError& e) {
             io.err << "venqor-cli " << name << ": " << e.what() << "\n\n" << command.usage;
             return ExitUsage;

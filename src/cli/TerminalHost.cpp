@@ -1,9 +1,11 @@
 #include "cli/TerminalHost.h"
 
 #include "cli/ProgressBar.h"
+#include "cli/StopSignals.h"
 
 #include "report/ReportText.h"
 #include "scan/CodePage.h"
+#include "scan/Errors.h"
 
 namespace venqor::cli {
 
@@ -34,10 +36,15 @@ std::optional<std::filesystem::path> TerminalHost::ChooseSaveFile(const std::fil
 
 void TerminalHost::ShowReport()
 {
+    if (StopSignal() != 0)
+        return; // a stopped run leaves an earlier report file as it was
     if (settings_.reportFile)
         SaveReportText(report_, *settings_.reportFile);
-    if (!settings_.quiet)
-        PrintReport(report_, io_.out, io_.outIsTerminal);
+    if (settings_.quiet)
+        return;
+    PrintReport(report_, io_.out, io_.outIsTerminal);
+    if (!io_.out.flush())
+        throw IoError("cannot write the report to standard output");
 }
 
 void TerminalHost::ProgressStart(std::uint64_t maximum)
@@ -48,6 +55,8 @@ void TerminalHost::ProgressStart(std::uint64_t maximum)
 
 void TerminalHost::Progress(std::uint64_t position)
 {
+    if (StopSignal() != 0)
+        throw Interrupted();
     if (progress_)
         progress_->Progress(position);
 }

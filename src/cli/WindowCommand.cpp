@@ -1,5 +1,6 @@
 #include "cli/WindowCommand.h"
 
+#include "cli/StopSignals.h"
 #include "cli/TerminalHost.h"
 #include "cli/WindowOptions.h"
 
@@ -12,6 +13,7 @@ Command WindowCommand(const CommandInfo& command, std::string_view summary,
                 const WindowOptions options = ParseWindowOptions(args, accepted);
                 TMainState state = StateFor(options);
                 TerminalHost host(io, { options.output, options.report, options.quiet });
+                CatchStopSignals();
                 const RunResult result = command.run(state, host);
                 if (!result.started)
                     return int(ExitFailed);

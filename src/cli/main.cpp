@@ -7,7 +7,12 @@ int main(int argc, char** argv)
 {
     std::ios::sync_with_stdio(false);
     venqor::cli::Io io { std::cout, std::cerr, ::isatty(STDERR_FILENO) == 1, ::isatty(STDOUT_FILENO) == 1 };
-    const int status = venqor::cli::RunCli(std::vector<std::string>(argv + 1, argv + argc), io);
-    std::cout.flush();
+    int status = venqor::cli::RunCli(std::vector<std::string>(argv + 1, argv + argc), io);
+    // Output that never reached standard output is a failure, not a success.
+    const bool succeeded = status == venqor::cli::ExitDone || status == venqor::cli::ExitPartial;
+    if (!std::cout.flush() && succeeded) {
+        std::cerr << "venqor-cli: cannot write to standard output\n";
+        status = venqor::cli::ExitFailed;
+    }
     return status;
 }

@@ -318,7 +318,7 @@ RunResult CheckNames(TMainState& state, RunHost& host)
     run.Report().AppendLine(std::string("Нет номеров у "_w) + n(checker.NoNumberCount)
         + std::string(", не найдено в БД: "_w) + n(checker.NotFoundCount)
         + std::string(", обнаружено ошибок: "_w) + n(counters.ErrorCount));
-    if (notFound)
+    if (notFound && !run.Stopped())
         storeNotFound(run, *notFound);
     return run.Finish(std::string("Прочитано "_w) + n(counters.LinesRead)
         + std::string(" строк и записей: "_w) + n(counters.RecordCount) + std::string(", нет номеров у "_w)

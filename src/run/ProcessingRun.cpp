@@ -164,6 +164,13 @@ void ProcessingRun::OpenDataFile()
 {
     const std::uint64_t size = FileSize(state_.dataFile);
     data_ = std::make_unique<InTextFile>(state_.dataFile);
+    data_->fill();
+    const std::string_view head = data_->buffered();
+    if (head.find('\n') != std::string_view::npos && head.find('\r') == std::string_view::npos) {
+        lfEndsLine_ = true;
+        result_.notices.emplace_back(
+            "Строки файла кончаются символом LF без CR: он прочитан с LF как концом строки"_w);
+    }
     host_.ProgressStart(size);
     progressShown_ = true;
 }
@@ -198,9 +205,23 @@ void ProcessingRun::CreateOutput(const std::filesystem::path& path)
 
 void ProcessingRun::CloseOutput()
 {
-    if (output_)
+    // An output is put in place only when every line was written.
+    if (output_ && !loopFailure_)
         output_->Commit();
     output_.reset();
+}
+
+bool ProcessingRun::Stopped() const
+{
+    if (!loopFailure_)
+        return false;
+    try {
+        std::rethrow_exception(loopFailure_);
+    } catch (const Interrupted&) {
+        return true;
+    } catch (...) {
+        return false;
+    }
 }
 
 void ProcessingRun::ReadLines(
@@ -208,6 +229,7 @@ void ProcessingRun::ReadLines(
 {
     const char recordType = state_.recordType.empty() ? ' ' : state_.recordType.front();
     const OptionScope recode(Scan.Options.RecodeOem, state_.Fields.Cyrillic);
+    const OptionScope lineFeeds(Scan.Options.LfEndsLine, lfEndsLine_);
     InTextFile& file = *data_;
     LineAsRead asRead;
     try {
@@ -238,7 +260,10 @@ void ProcessingRun::ReadLines(
                 }
                 if (output_ && Scan.LineLen > 0)
                     WriteLineBufOem(*output_);
+            } catch (const Interrupted&) {
+                throw;
             } catch (...) {
+                noteFailedLine(std::current_exception());
                 lineFailed();
                 if (output_ && asRead.length > 0) {
                     asRead.restore();
@@ -248,6 +273,20 @@ void ProcessingRun::ReadLines(
         }
     } catch (...) {
         loopFailure_ = std::current_exception();
+    }
+}
+
+void ProcessingRun::noteFailedLine(const std::exception_ptr& failure)
+{
+    if (failedLines_++ > 0)
+        return;
+    firstFailedLine_ = counters_.LinesRead;
+    try {
+        std::rethrow_exception(failure);
+    } catch (const std::exception& e) {
+        firstLineFailure_ = Utf8ToCp1251(e.what());
+    } catch (...) {
+        firstLineFailure_ = "?";
     }
 }
 
@@ -262,13 +301,19 @@ void ProcessingRun::SummaryLine()
 
 void ProcessingRun::Shortfall(std::string text)
 {
-    shortfalls_.push_back(std::move(text));
+    result_.shortfalls.push_back(std::move(text));
 }
 
 RunResult ProcessingRun::Finish(std::string message)
 {
-    for (const std::string& shortfall : shortfalls_)
+    if (failedLines_ > 0)
+        result_.notices.push_back(std::string("Строк, обработка которых не удалась: "_w)
+            + std::to_string(failedLines_) + std::string("; первая - строка "_w)
+            + std::to_string(firstFailedLine_) + ": " + firstLineFailure_);
+    for (const std::string& shortfall : result_.shortfalls)
         message += "\r\n" + shortfall;
+    for (const std::string& notice : result_.notices)
+        message += "\r\n" + notice;
     host_.Message(message);
     state_.RecordCount = counters_.RecordCount;
     state_.ErrorCount = counters_.ErrorCount;
@@ -279,7 +324,8 @@ RunResult ProcessingRun::Finish(std::string message)
     progressShown_ = false;
     if (loopFailure_)
         std::rethrow_exception(std::exchange(loopFailure_, nullptr));
-    return { true, shortfalls_ };
+    result_.started = true;
+    return result_;
 }
 
 } // namespace venqor

@@ -30,6 +30,9 @@ struct RunResult {
     // Parts of the work that were not done (the register could not be opened, ANKT could
     // not be written), in Windows-1251; the summary message has already shown them.
     std::vector<std::string> shortfalls;
+    // What else the user should know about the run (lines whose handling failed and the
+    // first cause, a file read with LF line ends); also shown in the summary message.
+    std::vector<std::string> notices;
 };
 
 // The frame that the processing commands share, as services a command calls in the order
@@ -74,6 +77,8 @@ public:
     void TimeLine(std::string_view words);
 
     // Measures and opens the data file and shows the progress bar; IoError naming the file.
+    // A file whose first block holds line feeds but no carriage return is read with LF as
+    // the line end, and the run says so.
     void OpenDataFile();
     void CloseDataFile();
 
@@ -98,16 +103,23 @@ public:
     // raised again by Finish(), after the command's closing steps.
     void ReadLines(const std::function<void()>& recordStep, const std::function<void()>& lineFailed);
 
+    // Whether the user stopped the line loop (see Interrupted): the command then keeps
+    // nothing of the run but its report.
+    bool Stopped() const;
+
     // "Прочитано N строк, найдено заголовков: H, записей: R, льгот: B".
     void SummaryLine();
     // Counts a part of the work that was not done; Finish() adds it to the message.
     void Shortfall(std::string text);
-    // The closing steps the front end sees: the summary message (with any shortfalls),
+    // The closing steps the front end sees: the summary message (with any shortfalls and
+    // notices),
     // the record counter label, the report viewer, the progress bar hidden. Then the
     // failure that ended the loop, if one did.
     RunResult Finish(std::string message);
 
 private:
+    void noteFailedLine(const std::exception_ptr& failure);
+
     TMainState& state_;
     RunHost& host_;
     bool holdsRunFlag_ = false;
@@ -117,7 +129,11 @@ private:
     Register register_;
     std::unique_ptr<OutTextFile> output_;
     bool progressShown_ = false;
-    std::vector<std::string> shortfalls_;
+    bool lfEndsLine_ = false;
+    std::int32_t failedLines_ = 0;
+    std::int32_t firstFailedLine_ = 0;
+    std::string firstLineFailure_;
+    RunResult result_;
     std::exception_ptr loopFailure_;
 };
 

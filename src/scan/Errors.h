@@ -29,4 +29,14 @@ public:
     using Error::Error;
 };
 
+// The user stopped the job (Ctrl-C, a terminate request): it ends without finishing,
+// leaving earlier outputs as they were.
+class Interrupted : public Error {
+public:
+    Interrupted()
+        : Error("interrupted")
+    {
+    }
+};
+
 } // namespace venqor

@@ -179,7 +179,7 @@ OutTextFile::OutTextFile(const std::string& path, Mode mode)
     if (mode == Mode::ReplaceWhenComplete) {
         const std::filesystem::path target(path);
         std::string pattern
-            = (target.parent_path() / ("." + target.filename().string() + ".XXXXXX")).string();
+            = (target.parent_path() / (target.filename().string() + ".venqor-tmp-XXXXXX")).string();
         const int fd = ::mkstemp(pattern.data());
         if (fd < 0)
             throw IoError(systemError("cannot create", path));

@@ -1,0 +1,34 @@
+#include "cli/StopSignals.h"
+
+#include <csignal>
+
+namespace venqor::cli {
+
+namespace {
+
+volatile std::sig_atomic_t noted = 0;
+
+extern "C" void noteStop(int signal)
+{
+    if (noted != 0) {
+        std::signal(signal, SIG_DFL);
+        std::raise(signal);
+        return;
+    }
+    noted = signal;
+}
+
+} // namespace
+
+void CatchStopSignals()
+{
+    std::signal(SIGINT, noteStop);
+    std::signal(SIGTERM, noteStop);
+}
+
+int StopSignal()
+{
+    return noted;
+}
+
+} // namespace venqor::cli

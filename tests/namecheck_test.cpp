@@ -7,6 +7,7 @@
 #include "scan/Errors.h"
 #include "support/ScriptedHost.h"
 #include "support/TempDir.h"
+#include "support/TestRegister.h"
 
 #include <gtest/gtest.h>
 
@@ -44,16 +45,7 @@ std::string record(std::string_view num, std::string_view fam, std::string_view 
         + pad(sex, 1);
 }
 
-struct Person {
-    std::int32_t num;
-    const char* fam;
-    const char* nam;
-    const char* otch;
-    const char* birth; // dd.mm.yyyy or empty
-    const char* cond;
-};
-
-const Person People[] = {
+const test::RegisterPerson People[] = {
     { 112233445, "ИВАНОВ", "ИВАН", "ИВАНОВИЧ", "15.03.1950", "" },
     { 123456789, "СИДОРОВА", "АННА", "ПЕТРОВНА", "01.07.1948", "" },
     { 234567891, "СМИРНОВ", "ПЁТР", "СЕРГЕЕВИЧ", "20.11.1939", "" },
@@ -68,33 +60,6 @@ const Person People[] = {
     { 468024680, "ЛЕБЕДЕВ", "ПАВЕЛ", "ОЛЕГОВИЧ", "17.07.1957", "" },
 };
 
-// Writes NUMS.DB into `dir` with the people above (optionally without the field COND).
-void writeRegister(const std::string& dir, bool withCond = true)
-{
-    auto db = OpenDatabase(dir);
-    auto nums = db->table("NUMS");
-    std::vector<FieldDef> defs = { { "NUM", FieldType::Integer, 0 }, { "FAM", FieldType::Text, 40 },
-        { "NAM", FieldType::Text, 40 }, { "OTCH", FieldType::Text, 40 }, { "BIRTH", FieldType::Date, 0 } };
-    if (withCond)
-        defs.push_back({ "COND", FieldType::Text, 1 });
-    nums->create(defs, "NUM");
-    nums->open();
-    db->beginWrite();
-    for (const Person& p : People) {
-        nums->insert();
-        nums->setField(0, static_cast<std::int64_t>(p.num));
-        nums->setField(1, Utf8ToCp1251(p.fam));
-        nums->setField(2, Utf8ToCp1251(p.nam));
-        nums->setField(3, Utf8ToCp1251(p.otch));
-        nums->setField(4, std::string_view(p.birth));
-        if (withCond)
-            nums->setField(5, std::string_view(p.cond));
-        nums->post();
-    }
-    db->commit();
-    nums->close();
-}
-
 std::string num(std::int32_t body)
 {
     return StrNumToText(body);
@@ -107,7 +72,7 @@ public:
     {
         dir.write("TEST.SCH", Schema);
         std::filesystem::create_directory(dir.path() / "reg");
-        writeRegister(dir.file("reg"), registerWithCond);
+        test::WriteNums(dir.file("reg"), People, { .withCond = registerWithCond });
         state = DefaultMainState(dir.path().string());
         state.schema = "TEST";
         state.registerLocation = dir.file("reg");

@@ -3,6 +3,7 @@
 #include "scan/CodePage.h"
 #include "scan/Errors.h"
 #include "support/TempDir.h"
+#include "support/TestRegister.h"
 
 #include <gtest/gtest.h>
 
@@ -99,16 +100,7 @@ private:
 
 // ---- register fixtures --------------------------------------------------------------
 
-struct Person {
-    std::int64_t num;
-    const char* fam; // UTF-8 in the source, Windows-1251 in the register
-    const char* nam;
-    const char* otch;
-    const char* birth; // dd.mm.yyyy, "" for none
-    const char* cond;
-};
-
-const Person people[] = {
+const test::RegisterPerson people[] = {
     { 100000001, "ИВАНОВ", "ИВАН", "ИВАНОВИЧ", "01.02.1950", "" },
     { 100000002, "ЁЛКИНА-№2", "Алёна", "ёЖ Ё№", "31.12.1999", "C" },
     { 100000003, "ПЕТРОВ", "ПЁТР", "", "", "F" },
@@ -134,30 +126,6 @@ bool sqliteOnly(Fixture fixture)
     return fixture == Fixture::NotSqlite || fixture == Fixture::Truncated;
 }
 
-std::vector<FieldDef> numsFields(bool withCond)
-{
-    std::vector<FieldDef> fields = { { "NUM", FieldType::Integer, 0 }, { "FAM", FieldType::Text, 40 },
-        { "NAM", FieldType::Text, 40 }, { "OTCH", FieldType::Text, 40 }, { "BIRTH", FieldType::Date, 0 } };
-    if (withCond)
-        fields.push_back({ "COND", FieldType::Text, 1 });
-    fields.push_back({ "SEX", FieldType::Text, 1 });
-    fields.push_back({ "DATMOD", FieldType::Date, 0 });
-    return fields;
-}
-
-void addPerson(Table& table, const Person& person, bool withCond)
-{
-    table.insert();
-    table.setField(table.fieldIndex("NUM"), person.num);
-    table.setField(table.fieldIndex("FAM"), cp(person.fam));
-    table.setField(table.fieldIndex("NAM"), cp(person.nam));
-    table.setField(table.fieldIndex("OTCH"), cp(person.otch));
-    table.setField(table.fieldIndex("BIRTH"), dmy(person.birth));
-    if (withCond)
-        table.setField(table.fieldIndex("COND"), std::string_view(person.cond));
-    table.post();
-}
-
 // Builds the register of a fixture and returns the location to open.
 std::string buildRegister(const Location& location, Fixture fixture)
 {
@@ -172,24 +140,17 @@ std::string buildRegister(const Location& location, Fixture fixture)
 
     {
         const auto db = OpenDatabase(location.uri());
-        const auto nums = db->table("NUMS");
-        const bool withCond = fixture != Fixture::NoCond;
-        nums->create(numsFields(withCond), fixture == Fixture::NumberTwice ? "" : "NUM");
-        nums->open();
-        db->beginWrite();
-        if (fixture == Fixture::NumberTwice) {
-            addPerson(*nums, { 200000000, "ПЕРВЫЙ", "А", "Б", "01.01.1960", "" }, true);
-            addPerson(*nums, { 200000000, "ВТОРОЙ", "А", "Б", "01.01.1960", "" }, true);
-        } else if (fixture != Fixture::Empty) {
-            for (const Person& person : people)
-                addPerson(*nums, person, withCond);
-        }
+        const test::RegisterLayout layout { fixture != Fixture::NoCond, fixture != Fixture::NumberTwice };
+        std::vector<test::RegisterPerson> rows(std::begin(people), std::end(people));
+        if (fixture == Fixture::NumberTwice)
+            rows = { { 200000000, "ПЕРВЫЙ", "А", "Б", "01.01.1960", "" },
+                { 200000000, "ВТОРОЙ", "А", "Б", "01.01.1960", "" } };
+        else if (fixture == Fixture::Empty)
+            rows.clear();
         if (fixture == Fixture::Truncated)
             for (int i = 0; i < 400; ++i)
-                addPerson(
-                    *nums, { 300000000 + i, "ЗАПОЛНИТЕЛЬ", "ЗАПОЛНИТЕЛЬ", "ЗАПОЛНИТЕЛЬ", "", "" }, true);
-        db->commit();
-        nums->close();
+                rows.push_back({ 300000000 + i, "ЗАПОЛНИТЕЛЬ", "ЗАПОЛНИТЕЛЬ", "ЗАПОЛНИТЕЛЬ", "", "" });
+        test::WriteNums(*db, rows, layout);
         if (fixture == Fixture::PartialNameIndex)
             db->execute("CREATE INDEX NUMS_FIO ON NUMS (FAM, NAM, OTCH, BIRTH) WHERE COND = 'C'");
         else if (fixture != Fixture::NoNameIndex)
@@ -313,16 +274,16 @@ const RegisterCase registerCases[] = {
         "NUMS.DB" },
 };
 
-const Person& personOf(std::int64_t num)
+const test::RegisterPerson& personOf(std::int64_t num)
 {
-    for (const Person& person : people)
+    for (const test::RegisterPerson& person : people)
         if (person.num == num)
             return person;
-    static const Person first { 200000000, "ПЕРВЫЙ", "А", "Б", "01.01.1960", "" };
+    static const test::RegisterPerson first { 200000000, "ПЕРВЫЙ", "А", "Б", "01.01.1960", "" };
     return first;
 }
 
-void expectRecordOf(RecordReader& record, const Person& person)
+void expectRecordOf(RecordReader& record, const test::RegisterPerson& person)
 {
     EXPECT_EQ(record.fieldInt("NUM"), person.num);
     EXPECT_EQ(record.fieldText("FAM"), cp(person.fam));
@@ -385,7 +346,7 @@ TEST_P(RegisterBehaviour, Lookup)
     }
     // The register stays usable after a lookup that found nothing, and over many lookups.
     if (c.fixture == Fixture::Standard && c.kind == Num) {
-        for (const Person& person : people) {
+        for (const test::RegisterPerson& person : people) {
             ASSERT_TRUE(reg.FindByStrNum(static_cast<std::int32_t>(person.num))) << person.num;
             EXPECT_EQ(reg.record().fieldText("FAM"), cp(person.fam));
         }

@@ -1,8 +1,9 @@
 #pragma once
 
-#include "TempDir.h"
+#include "support/TempDir.h"
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace venqor::test {
@@ -17,5 +18,20 @@ struct CliOutcome {
 // files of `dir` and no standard input; `env` adds NAME=VALUE entries to the environment.
 CliOutcome runCli(
     const TempDir& dir, const std::vector<std::string>& args, const std::vector<std::string>& env = {});
+
+// Starts the built venqor-cli like runCli and returns at once; waitCli() collects it.
+struct CliProcess {
+    int pid = -1;
+    std::string outFile, errFile;
+};
+CliProcess startCli(const TempDir& dir, const std::string& tag, const std::vector<std::string>& args,
+    const std::vector<std::string>& env = {});
+CliOutcome waitCli(const CliProcess& process);
+
+// Runs venqor-cli's commands inside this process, with standard output and error captured;
+// `env` sets variables (VENQOR_HOME) for the call and puts them back afterwards.
+// `failingOut` makes every write to standard output fail, as on a full disk.
+CliOutcome runCliHere(const std::vector<std::string>& args,
+    const std::vector<std::pair<std::string, std::string>>& env = {}, bool failingOut = false);
 
 } // namespace venqor::test

@@ -1,4 +1,4 @@
-#include "ScriptedHost.h"
+#include "support/ScriptedHost.h"
 
 #include "scan/CodePage.h"
 

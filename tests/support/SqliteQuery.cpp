@@ -1,4 +1,4 @@
-#include "SqliteQuery.h"
+#include "support/SqliteQuery.h"
 
 #include <sqlite3.h>
 #include <stdexcept>

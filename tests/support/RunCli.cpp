@@ -38,8 +38,10 @@ CliProcess startCli(const TempDir& dir, const std::string& tag, const std::vecto
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, process.outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, 2, process.errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(
+        &actions, 1, process.outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(
+        &actions, 2, process.errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     pid_t pid = 0;
     const int rc = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
@@ -60,7 +62,8 @@ CliOutcome waitCli(const CliProcess& process)
     return outcome;
 }
 
-CliOutcome runCli(const TempDir& dir, const std::vector<std::string>& args, const std::vector<std::string>& env)
+CliOutcome runCli(
+    const TempDir& dir, const std::vector<std::string>& args, const std::vector<std::string>& env)
 {
     return waitCli(startCli(dir, "cli", args, env));
 }
@@ -103,8 +106,8 @@ private:
 
 } // namespace
 
-CliOutcome runCliHere(
-    const std::vector<std::string>& args, const std::vector<std::pair<std::string, std::string>>& env, bool failingOut)
+CliOutcome runCliHere(const std::vector<std::string>& args,
+    const std::vector<std::pair<std::string, std::string>>& env, bool failingOut)
 {
     const EnvScope scope(env);
     std::ostringstream out, err;

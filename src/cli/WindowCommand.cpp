@@ -3,6 +3,9 @@
 #include "cli/TerminalHost.h"
 #include "cli/WindowOptions.h"
 
+#include "run/OutputFile.h"
+#include "scan/CodePage.h"
+
 namespace venqor::cli {
 
 Command WindowCommand(const CommandInfo& command, std::string_view summary,
@@ -10,7 +13,15 @@ Command WindowCommand(const CommandInfo& command, std::string_view summary,
 {
     return { command.name, summary, usage, [&command, accepted](Args& args, Io& io) {
                 const WindowOptions options = ParseWindowOptions(args, accepted);
+                if (command.writesOutput && !options.output)
+                    throw UsageError("--output FILE is required");
                 TMainState state = StateFor(options);
+                if (options.report) {
+                    if (const auto problem = OutputProblem(*options.report, state)) {
+                        io.err << Cp1251ToUtf8(*problem) << " (--report)\n";
+                        return int(ExitFailed);
+                    }
+                }
                 TerminalHost host(io, { options.output, options.report, options.quiet });
                 const RunResult result = command.run(state, host);
                 if (!result.started)

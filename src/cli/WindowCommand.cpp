@@ -6,6 +6,8 @@
 #include "run/OutputFile.h"
 #include "scan/CodePage.h"
 
+#include <filesystem>
+
 namespace venqor::cli {
 
 Command WindowCommand(const CommandInfo& command, std::string_view summary,
@@ -16,6 +18,10 @@ Command WindowCommand(const CommandInfo& command, std::string_view summary,
                 if (command.writesOutput && !options.output)
                     throw UsageError("--output FILE is required");
                 TMainState state = StateFor(options);
+                if (options.report && options.output
+                    && std::filesystem::weakly_canonical(*options.report)
+                        == std::filesystem::weakly_canonical(*options.output))
+                    throw UsageError("--report and --output name the same file");
                 if (options.report) {
                     if (const auto problem = OutputProblem(*options.report, state)) {
                         io.err << Cp1251ToUtf8(*problem) << " (--report)\n";

@@ -13,9 +13,11 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <fcntl.h>
 #include <filesystem>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace venqor {
 namespace {
@@ -208,7 +210,7 @@ TEST(CorrectedCopy, AnOutputThatFailsHalfWayLeavesTheEarlierFileAsItWas)
     }
 }
 
-TEST(CorrectedCopy, ADeviceIsWrittenDirectly)
+TEST(CorrectedCopy, ADeviceOrAPipeIsWrittenDirectly)
 {
     for (const Command& command : Commands) {
         OutputRun run;
@@ -216,6 +218,19 @@ TEST(CorrectedCopy, ADeviceIsWrittenDirectly)
         EXPECT_TRUE(result.started) << command.name;
         EXPECT_TRUE(result.shortfalls.empty()) << command.name;
         EXPECT_TRUE(fs::is_character_file("/dev/null"));
+
+        // A pipe with a reader already there: the output goes into it, the pipe stays.
+        const fs::path pipe = run.dir.path() / "pipe";
+        ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+        const int reader = ::open(pipe.c_str(), O_RDONLY | O_NONBLOCK);
+        ASSERT_GE(reader, 0);
+        run.host.messages.clear();
+        EXPECT_TRUE(run.run(command, pipe).shortfalls.empty()) << command.name;
+        char bytes[4096];
+        const ssize_t n = ::read(reader, bytes, sizeof bytes);
+        ::close(reader);
+        EXPECT_EQ(n, 3 * (96 + 2)) << command.name;
+        EXPECT_TRUE(fs::is_fifo(pipe)) << command.name;
     }
 }
 

@@ -29,11 +29,11 @@ std::string named(std::string_view what, const fs::path& file)
 // The files a run reads, with the message that refuses each of them as its output.
 std::vector<RunInput> runInputs(const TMainState& state)
 {
-    TMainState schemaNamed = state; // SchemaPath notes the schema name in the state it gets
+    TMainState copy = state;
+    const fs::path schema = SchemaPath(copy); // which notes the schema name in the copy only
     std::vector<RunInput> inputs = {
         { state.dataFile, std::string("Файл результата совпадает с исходным файлом"_w) },
-        { SchemaPath(schemaNamed),
-            named("Файл результата совпадает с файлом схемы "_w, SchemaPath(schemaNamed)) },
+        { schema, named("Файл результата совпадает с файлом схемы "_w, schema) },
         { SettingsPath(state), named("Файл результата совпадает с файлом настроек "_w, SettingsPath(state)) },
         { state.ProgramDir / "ANKT.DB",
             named("Файл результата совпадает с таблицей ANKT "_w, state.ProgramDir / "ANKT.DB") },
@@ -61,6 +61,17 @@ bool readOnly(const fs::path& file)
     return ::access(file.c_str(), W_OK) != 0 || (::stat(file.c_str(), &st) == 0 && (st.st_mode & 0222) == 0);
 }
 
+// The file an output name stands for: through a link to an existing file, that file, so
+// that it is replaced rather than the link.
+fs::path resolvedTarget(const fs::path& output)
+{
+    std::error_code ec;
+    if (!fs::is_symlink(fs::symlink_status(output, ec)) || !fs::exists(output, ec))
+        return output;
+    const fs::path target = fs::canonical(output, ec);
+    return ec ? output : target;
+}
+
 } // namespace
 
 std::optional<std::string> OutputProblem(const fs::path& output, const TMainState& state)
@@ -74,7 +85,8 @@ std::optional<std::string> OutputProblem(const fs::path& output, const TMainStat
             return input.message;
     if (fs::exists(status) && !fs::is_regular_file(status))
         return std::nullopt; // a device or a pipe, written directly
-    const fs::path directory = output.has_parent_path() ? output.parent_path() : fs::path(".");
+    const fs::path target = resolvedTarget(output);
+    const fs::path directory = target.has_parent_path() ? target.parent_path() : fs::path(".");
     if (!fs::is_directory(directory, ec))
         return named("Нет папки для файла результата: "_w, directory);
     if (::access(directory.c_str(), W_OK | X_OK) != 0)
@@ -90,15 +102,8 @@ std::unique_ptr<OutTextFile> CreateOutputFile(const fs::path& path)
     const fs::file_status status = fs::status(path, ec);
     if (fs::exists(status) && !fs::is_regular_file(status))
         return std::make_unique<OutTextFile>(path.string(), OutTextFile::Mode::Direct);
-    // Through a link, the file it names is replaced, not the link.
-    fs::path target = path;
-    if (fs::exists(status) && fs::is_symlink(fs::symlink_status(path, ec))) {
-        std::error_code resolved;
-        target = fs::canonical(path, resolved);
-        if (resolved)
-            target = path;
-    }
-    return std::make_unique<OutTextFile>(target.string(), OutTextFile::Mode::ReplaceWhenComplete);
+    return std::make_unique<OutTextFile>(
+        resolvedTarget(path).string(), OutTextFile::Mode::ReplaceWhenComplete);
 }
 
 } // namespace venqor

@@ -199,6 +199,17 @@ TEST(AddressCorrection, ASchemaWithOneAddressFieldMendsOnlyThatOne)
     }
 }
 
+TEST(AddressCorrection, AnAddressBeyond200CharactersIsWrittenBackWithItsFirst200)
+{
+    FixRun run;
+    run.dir.write(
+        "TEST.SCH", "CHARSET = CYRR\r\nField1 = TYPE,CHAR,1,00,00\r\nField2 = ADRREG,CHAR,250,00,01\r\n");
+    const std::string address = "12," + std::string(247, 'x');
+    run.run({ pad("О", 1) + address });
+    EXPECT_EQ(
+        run.output(), oemFile({ pad("О", 1) + "600000," + std::string(193, 'x') + std::string(50, ' ') }));
+}
+
 TEST(AddressCorrection, RefusalsBeforeTheRun)
 {
     struct Case {

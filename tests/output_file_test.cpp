@@ -7,6 +7,7 @@
 #include "register/RegisterImport.h"
 #include "run/OutputFile.h"
 #include "scan/CodePage.h"
+#include "scan/Errors.h"
 #include "support/ScriptedHost.h"
 #include "support/TempDir.h"
 
@@ -207,6 +208,26 @@ TEST(CorrectedCopy, AnOutputThatFailsHalfWayLeavesTheEarlierFileAsItWas)
                 1)
                 << label;
         }
+    }
+}
+
+TEST(CorrectedCopy, ADataFileThatCannotBeReadOnLeavesTheEarlierFileAsItWas)
+{
+    // Reading this file fails at its first byte, in the loop's end-of-file test.
+    for (const Command& command : Commands) {
+        OutputRun run;
+        run.state.dataFile = "/proc/self/mem";
+        run.dir.write("OUT.TXT", "earlier output\r\n");
+        const auto filesBefore = run.files();
+        EXPECT_THROW(run.run(command, run.dir.path() / "OUT.TXT"), IoError) << command.name;
+        EXPECT_EQ(test::readFile(run.dir.file("OUT.TXT")), "earlier output\r\n") << command.name;
+        EXPECT_EQ(run.files(), filesBefore) << command.name;
+        const auto report = run.host.reportLines();
+        EXPECT_NE(std::find_if(report.begin(), report.end(),
+                      [](const std::string& l) { return l.starts_with("Файл результата не записан: "); }),
+            report.end())
+            << command.name;
+        EXPECT_FALSE(run.state.Running);
     }
 }
 

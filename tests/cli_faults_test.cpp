@@ -140,6 +140,20 @@ TEST(CliFaults, EachSituationHasItsStatusAndMessageAndLeavesTheFilesAlone)
         { "standard output that cannot be written", {}, { "HOME/d.txt", "--register", "HOME/reg" }, 1,
             "standard output", true },
         { "unknown option", {}, { "HOME/d.txt", "--bogus" }, 2, "unknown option --bogus" },
+        { "report over the data file", {},
+            { "HOME/d.txt", "--register", "HOME/reg", "--report", "HOME/d.txt" }, 1,
+            "совпадает с исходным файлом" },
+        { "report over the data file by another spelling", {},
+            { "HOME/d.txt", "--register", "HOME/reg", "--report", "HOME/reg/../d.txt" }, 1,
+            "совпадает с исходным файлом" },
+        { "report over the register", {},
+            { "HOME/d.txt", "--register", "HOME/reg", "--report", "HOME/reg/NUMS.DB" }, 1, "NUMS.DB" },
+        { "report into a missing directory", {},
+            { "HOME/d.txt", "--register", "HOME/reg", "--report", "HOME/none/r.txt" }, 1, "--report" },
+        { "report naming a directory", {}, { "HOME/d.txt", "--register", "HOME/reg", "--report", "HOME/reg" },
+            1, "--report" },
+        { "report to a device", {}, { "HOME/d.txt", "--register", "HOME/reg", "--report", "/dev/null" }, 0,
+            "Прочитано 27 строк" },
     };
     for (const Case& c : cases) {
         Home home;
@@ -157,6 +171,7 @@ TEST(CliFaults, EachSituationHasItsStatusAndMessageAndLeavesTheFilesAlone)
         EXPECT_NE(run.err.find(c.inErr), std::string::npos) << c.name << "\n" << run.err;
         EXPECT_EQ(home.files(), before) << c.name;
     }
+    EXPECT_TRUE(fs::is_character_file("/dev/null")); // written, not replaced
 }
 
 TEST(CliFaults, LineFeedsAloneAreReadAsLineEndsAndSaidSo)

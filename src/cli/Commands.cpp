@@ -1,6 +1,8 @@
 #include "cli/Cli.h"
 
+#include "cli/AssignCommand.h"
 #include "cli/CheckCommand.h"
+#include "cli/FixAddressesCommand.h"
 #include "cli/PrintReportCommand.h"
 #include "cli/RegisterCommand.h"
 
@@ -10,6 +12,8 @@ const std::vector<Command>& Commands()
 {
     static const std::vector<Command> commands = {
         CheckCommand,
+        AssignCommand,
+        FixAddressesCommand,
         PrintReportCommand,
         RegisterCommand(),
     };

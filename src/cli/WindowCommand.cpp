@@ -4,6 +4,11 @@
 #include "cli/TerminalHost.h"
 #include "cli/WindowOptions.h"
 
+#include "run/OutputFile.h"
+#include "scan/CodePage.h"
+
+#include <filesystem>
+
 namespace venqor::cli {
 
 Command WindowCommand(const CommandInfo& command, std::string_view summary,
@@ -11,7 +16,19 @@ Command WindowCommand(const CommandInfo& command, std::string_view summary,
 {
     return { command.name, summary, usage, [&command, accepted](Args& args, Io& io) {
                 const WindowOptions options = ParseWindowOptions(args, accepted);
+                if (command.writesOutput && !options.output)
+                    throw UsageError("--output FILE is required");
                 TMainState state = StateFor(options);
+                if (options.report && options.output
+                    && std::filesystem::weakly_canonical(*options.report)
+                        == std::filesystem::weakly_canonical(*options.output))
+                    throw UsageError("--report and --output name the same file");
+                if (options.report) {
+                    if (const auto problem = OutputProblem(*options.report, state)) {
+                        io.err << Cp1251ToUtf8(*problem) << " (--report)\n";
+                        return int(ExitFailed);
+                    }
+                }
                 TerminalHost host(io, { options.output, options.report, options.quiet });
                 CatchStopSignals();
                 const RunResult result = command.run(state, host);

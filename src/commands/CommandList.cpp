@@ -1,6 +1,8 @@
 #include "commands/CommandList.h"
 
+#include "commands/AddressCorrection.h"
 #include "commands/NameCheck.h"
+#include "commands/NumberAssignment.h"
 #include "scan/Cp1251Literal.h"
 
 namespace venqor {
@@ -10,6 +12,10 @@ namespace {
 constexpr CommandInfo Commands[] = {
     { "check", "btnCheckStrNum", "Проверка ФИО"_w, "Проверка страх номеров на соответствие ФИО"_w, false,
         true, CheckNames },
+    { "assign", "btnSetStrNum", "Простановка"_w, "Поиск и простановка страх номеров по ФИО и д/р"_w, true,
+        true, AssignNumbers },
+    { "fix-addresses", "bbtnCorrAdres", "Правка адресов"_w, "Правка адресов - удаление вед. запятой и тп"_w,
+        true, false, CorrectAddresses },
 };
 
 } // namespace

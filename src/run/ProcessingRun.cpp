@@ -1,6 +1,7 @@
 #include "run/ProcessingRun.h"
 
 #include "report/ReportDocument.h"
+#include "run/OutputFile.h"
 #include "scan/CodePage.h"
 #include "scan/Cp1251Literal.h"
 #include "scan/Errors.h"
@@ -139,7 +140,14 @@ bool ProcessingRun::Ask(std::string_view question)
 
 std::optional<std::filesystem::path> ProcessingRun::ChooseOutput(const std::filesystem::path& proposed)
 {
-    return host_.ChooseSaveFile(proposed);
+    std::optional<std::filesystem::path> chosen = host_.ChooseSaveFile(proposed);
+    if (chosen) {
+        if (const auto problem = OutputProblem(*chosen, state_)) {
+            host_.Message(*problem);
+            return std::nullopt;
+        }
+    }
+    return chosen;
 }
 
 void ProcessingRun::StartReport(std::initializer_list<std::string_view> titles)
@@ -200,15 +208,46 @@ void ProcessingRun::CloseRegister()
 
 void ProcessingRun::CreateOutput(const std::filesystem::path& path)
 {
-    output_ = std::make_unique<OutTextFile>(path, OutTextFile::Mode::ReplaceWhenComplete);
+    output_ = std::make_unique<OutTextFile>(path.string(), OutTextFile::Mode::ReplaceWhenComplete);
 }
 
 void ProcessingRun::CloseOutput()
 {
-    // An output is put in place only when every line was written.
-    if (output_ && !loopFailure_)
+    if (!output_)
+        return;
+    if (loopFailure_) {
+        try {
+            std::rethrow_exception(loopFailure_);
+        } catch (const std::exception& e) {
+            abandonOutput(e.what());
+        }
+        return;
+    }
+    try {
         output_->Commit();
+        output_.reset();
+    } catch (const std::exception& e) {
+        abandonOutput(e.what());
+    }
+}
+
+void ProcessingRun::writeOutputLine()
+{
+    try {
+        WriteLineBufOem(*output_);
+    } catch (const std::exception& e) {
+        abandonOutput(e.what());
+    }
+}
+
+// Removes the temporary file (an earlier output stays as it was) and says why in the report
+// and the summary; the run goes on without an output.
+void ProcessingRun::abandonOutput(std::string_view reason)
+{
     output_.reset();
+    const std::string text = std::string("Файл результата не записан: "_w) + Utf8ToCp1251(reason);
+    report_.AppendLine(text);
+    Shortfall(text);
 }
 
 bool ProcessingRun::Stopped() const
@@ -259,7 +298,7 @@ void ProcessingRun::ReadLines(
                     report_.AppendLine(line);
                 }
                 if (output_ && Scan.LineLen > 0)
-                    WriteLineBufOem(*output_);
+                    writeOutputLine();
             } catch (const Interrupted&) {
                 throw;
             } catch (...) {
@@ -267,7 +306,7 @@ void ProcessingRun::ReadLines(
                 lineFailed();
                 if (output_ && asRead.length > 0) {
                     asRead.restore();
-                    WriteLineBufOem(*output_);
+                    writeOutputLine();
                 }
             }
         }

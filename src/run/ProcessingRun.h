@@ -68,7 +68,8 @@ public:
 
     // The confirmation question; true only for Yes.
     bool Ask(std::string_view question);
-    // The save dialog, proposing `proposed`; nothing when it is cancelled.
+    // The save dialog, proposing `proposed`; nothing when it is cancelled, or after a
+    // message when the file chosen may not be written (see OutputProblem).
     std::optional<std::filesystem::path> ChooseOutput(const std::filesystem::path& proposed);
 
     // Clears the report and appends the title lines, the data file line and the format line.
@@ -88,8 +89,11 @@ public:
     Register& OpenRegister(LookupKind kind);
     void CloseRegister();
 
-    // The output file: written through a temporary file beside it, which CloseOutput()
-    // puts in place of the file; an output never closed leaves an earlier file as it was.
+    // The output file: a regular file is written through a temporary file beside it, which
+    // CloseOutput() puts in place of the file when every line was written; a device or a
+    // pipe is written directly. IoError when it cannot be created. When writing or putting
+    // it in place fails, or the line loop ended early, the temporary file is removed, an
+    // earlier file is left as it was, and the report and the summary say so.
     void CreateOutput(const std::filesystem::path& path);
     void CloseOutput();
 
@@ -119,6 +123,8 @@ public:
 
 private:
     void noteFailedLine(const std::exception_ptr& failure);
+    void writeOutputLine();
+    void abandonOutput(std::string_view reason);
 
     TMainState& state_;
     RunHost& host_;

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -173,13 +174,33 @@ void InTextFile::SkipLineEnd()
     }
 }
 
+namespace {
+
+// What an output replaced when complete stands for: through a link to an existing file,
+// that file (the link stays); nothing when the name is no regular file (a device or a
+// pipe), which is then written directly.
+std::optional<std::filesystem::path> replaceableTarget(const std::string& path)
+{
+    std::error_code ec;
+    const std::filesystem::file_status status = std::filesystem::status(path, ec);
+    if (!std::filesystem::exists(status))
+        return std::filesystem::path(path);
+    if (!std::filesystem::is_regular_file(status))
+        return std::nullopt;
+    const std::filesystem::path target = std::filesystem::canonical(path, ec);
+    return ec ? std::filesystem::path(path) : target;
+}
+
+} // namespace
+
 OutTextFile::OutTextFile(const std::string& path, Mode mode)
     : name_(path)
 {
-    if (mode == Mode::ReplaceWhenComplete) {
-        const std::filesystem::path target(path);
+    const auto target = mode == Mode::ReplaceWhenComplete ? replaceableTarget(path) : std::nullopt;
+    if (target) {
+        target_ = target->string();
         std::string pattern
-            = (target.parent_path() / (target.filename().string() + ".venqor-tmp-XXXXXX")).string();
+            = (target->parent_path() / (target->filename().string() + ".venqor-tmp-XXXXXX")).string();
         const int fd = ::mkstemp(pattern.data());
         if (fd < 0)
             throw IoError(systemError("cannot create", path));
@@ -262,14 +283,14 @@ void OutTextFile::Commit()
     if (!tempName_.empty()) {
         // Keep the permissions an earlier file of that name had, else the usual ones.
         struct stat st { };
-        if (::stat(name_.c_str(), &st) == 0)
+        if (::stat(target_.c_str(), &st) == 0)
             ::chmod(tempName_.c_str(), st.st_mode & 07777);
         else {
             const mode_t mask = ::umask(0);
             ::umask(mask);
             ::chmod(tempName_.c_str(), 0666 & ~mask);
         }
-        if (std::rename(tempName_.c_str(), name_.c_str()) != 0)
+        if (std::rename(tempName_.c_str(), target_.c_str()) != 0)
             throw IoError(systemError("cannot replace", name_));
     }
     committed_ = true;

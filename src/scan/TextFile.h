@@ -81,8 +81,10 @@ private:
 //
 // In ReplaceWhenComplete mode the bytes go to a temporary file beside the target, which
 // Commit() renames over the target; an output that is never committed is removed and
-// leaves any earlier file of that name as it was. Direct mode writes to the name itself
-// (devices, and files where a partial output is acceptable).
+// leaves any earlier file of that name as it was. Through a link, the file it names is
+// replaced and the link stays. Only regular files are replaced so: a device or a pipe is
+// written directly, like any name in Direct mode (files where a partial output is
+// acceptable).
 class OutTextFile {
 public:
     enum class Mode { Direct, ReplaceWhenComplete };
@@ -115,7 +117,8 @@ private:
 
     std::unique_ptr<ByteSink> sink_;
     std::string name_;
-    std::string tempName_; // set in ReplaceWhenComplete mode
+    std::string tempName_; // set when replacing a regular file
+    std::string target_;   // the file that the temporary file replaces
     std::vector<char> buffer_;
     bool committed_ = false;
 };

@@ -1,0 +1,55 @@
+#include "cli/AssignCommand.h"
+
+#include "cli/WindowCommand.h"
+
+namespace venqor::cli {
+
+namespace {
+
+constexpr std::string_view Accepted[] = {
+    "--output",
+    "--format",
+    "--schema",
+    "--record-type",
+    "--value",
+    "--register",
+    "--query",
+    "--search-only",
+    "--report",
+    "--quiet",
+};
+
+const std::string_view Usage
+    = "Usage: venqor-cli assign DATAFILE --output FILE [options]\n"
+      "\n"
+      "The number assignment: the person of every record line of DATAFILE is looked up in the\n"
+      "register NUMS by surname, first name, patronymic and birth date; a missing or broken\n"
+      "insurance number is replaced by the one found, and every number is brought into the form\n"
+      "XXX-XXX-XXX YY. The corrected copy is written to FILE (code page 866, CR LF), replacing\n"
+      "an earlier FILE only when complete. The report goes to standard output (UTF-8), the\n"
+      "summary to standard error. DATAFILE is only read.\n"
+      "\n"
+      "Options (each stands for a control of the main window; defaults from venqor.ini in the\n"
+      "program directory or VENQOR_HOME, then the format detected from the first line):\n"
+      "  --output FILE         the corrected copy (required; not one of the inputs)\n"
+      "  --format TEXT         data format (ЕДВ-3, ЕДВ-4, ЕДВ-4В, ФОМС, ФСС, ОСЗН): sets schema,\n"
+      "                        table name and record marker\n"
+      "  --schema NAME         schema file (NAME.SCH in the program directory)\n"
+      "  --record-type TEXT    record marker: its first character starts a record line\n"
+      "                        (also spelled --value)\n"
+      "  --register LOCATION   directory holding NUMS.DB, sqlite:FILE or postgresql://...\n"
+      "  --query               look people up through the SQL text SQL2 of venqor.ini\n"
+      "  --search-only         report the numbers found, but do not put them into FILE\n"
+      "  --report FILE         also save the report as text (Windows-1251, CR LF)\n"
+      "  --quiet               no report on standard output\n"
+      "\n"
+      "Exit status: 0 the assignment ran to its end, 1 it could not run, 2 a usage error,\n"
+      "3 it ran to its end without a part of its work (the register could not be opened, or\n"
+      "FILE could not be written; the reason on standard error).\n";
+
+} // namespace
+
+const Command AssignCommand = WindowCommand(
+    *FindCommand("assign"), "the number assignment into a corrected copy of a data file", Accepted, Usage);
+
+} // namespace venqor::cli

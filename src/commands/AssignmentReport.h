@@ -1,0 +1,35 @@
+#pragma once
+
+#include "run/RunCounters.h"
+
+#include <string>
+#include <string_view>
+
+namespace venqor {
+
+class ReportDocument;
+
+// The two report writers of the number assignment. Unlike the run's own writers they keep
+// the font, write errors in red without an "E:" marker, and bring no header before notes.
+class AssignmentReport {
+public:
+    AssignmentReport(ReportDocument& document, RunCounters& counters)
+        : document_(document)
+        , counters_(counters)
+    {
+    }
+
+    // A red line "%5d %s" numbered with the current line; counted in ErrorCount, and the
+    // first of the run brings the bold column header.
+    void AddErrorLine(std::string_view text);
+    // A plain line "%5d %s" numbered with the current line.
+    void AddNoteLine(std::string_view text);
+
+private:
+    std::string numbered(std::string_view text) const;
+
+    ReportDocument& document_;
+    RunCounters& counters_;
+};
+
+} // namespace venqor

@@ -9,13 +9,17 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <netinet/in.h>
 #include <sstream>
+#include <sys/socket.h>
 #include <thread>
+#include <unistd.h>
 
 namespace venqor {
 namespace {
@@ -262,6 +266,44 @@ TEST(CliFaults, AStoppedRunLeavesTheEarlierReportAndAnktAsTheyWere)
     EXPECT_EQ(test::SqliteRows(home.dir.file("ANKT.DB"), "SELECT COUNT(*) FROM ANKT").at(0).at(0), "0");
     for (const auto& entry : fs::directory_iterator(home.dir.path()))
         EXPECT_EQ(entry.path().filename().string().find("venqor-tmp"), std::string::npos) << entry.path();
+}
+
+// A server on the loopback address that takes connections and never answers.
+class SilentServer {
+public:
+    SilentServer()
+    {
+        fd_ = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address {};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        if (fd_ < 0 || bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0
+            || listen(fd_, 8) != 0)
+            throw std::runtime_error("cannot listen on the loopback address");
+        socklen_t length = sizeof address;
+        getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length);
+        port_ = ntohs(address.sin_port);
+    }
+    ~SilentServer() { close(fd_); }
+    SilentServer(const SilentServer&) = delete;
+    SilentServer& operator=(const SilentServer&) = delete;
+    int port() const { return port_; }
+
+private:
+    int fd_ = -1;
+    int port_ = 0;
+};
+
+TEST(CliFaults, ASilentDatabaseServerMakesTheRunGoOnWithoutTheRegister)
+{
+    Home home;
+    SilentServer server; // the kernel completes the connections; nobody answers them
+    const auto started = std::chrono::steady_clock::now();
+    const auto run = home.check({ home.dir.file("d.txt"), "--register",
+        "postgresql://127.0.0.1:" + std::to_string(server.port()) + "/venqor" }); // the default limit
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(30));
+    EXPECT_EQ(run.status, 3) << run.err;
+    EXPECT_NE(run.err.find("Реестр NUMS недоступен"), std::string::npos) << run.err;
 }
 
 TEST(CliFaults, VersionIsPrinted)

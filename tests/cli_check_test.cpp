@@ -1,6 +1,7 @@
 // End-to-end runs of venqor-cli check on the bundled samples, the built program in VENQOR_BIN.
 #include "scan/CodePage.h"
 #include "support/RunCli.h"
+#include "support/Samples.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -14,23 +15,15 @@ namespace {
 
 using test::TempDir;
 
-std::string source(const std::string& relative)
-{
-    const char* root = std::getenv("VENQOR_SOURCE");
-    if (!root)
-        throw std::runtime_error("VENQOR_SOURCE is not set");
-    return std::string(root) + "/" + relative;
-}
-
 // A program directory with the sample schemas and the sample register.
 class Home {
 public:
     Home()
     {
         for (const char* name : { "EDV4.SCH", "FOMS.SCH" })
-            std::filesystem::copy_file(source("samples/" + std::string(name)), dir.file(name));
-        const auto import
-            = test::runCli(dir, { "register", "import", source("samples/register.csv"), registerDir() });
+            std::filesystem::copy_file(test::SourceFile("samples/" + std::string(name)), dir.file(name));
+        const auto import = test::runCli(
+            dir, { "register", "import", test::SourceFile("samples/register.csv"), registerDir() });
         EXPECT_EQ(import.status, 0) << import.err;
     }
     std::string registerDir() const { return dir.file("reg"); }
@@ -57,7 +50,7 @@ std::vector<std::string> lines(const std::string& text, const char* end = "\n")
 TEST(CliCheck, SampleReportOnStandardOutputAndSummaryOnStandardError)
 {
     Home home;
-    const std::string data = source("samples/sample-edv4.txt");
+    const std::string data = test::SourceFile("samples/sample-edv4.txt");
     const std::string before = test::readFile(data);
     const auto run
         = home.check({ data, "--register", home.registerDir(), "--report", home.dir.file("report.txt") });
@@ -83,7 +76,7 @@ TEST(CliCheck, SampleReportOnStandardOutputAndSummaryOnStandardError)
 TEST(CliCheck, OptionsAndSettingsTakeTheirPlaceInTheOrder)
 {
     Home home;
-    const std::string data = source("samples/sample-edv4.txt");
+    const std::string data = test::SourceFile("samples/sample-edv4.txt");
     // The register from venqor.ini; --format after detection; --schema after --format.
     home.dir.write("venqor.ini", "[Init]\r\nNUMS=" + Utf8ToCp1251(home.registerDir()) + "\r\n");
     auto run = home.check({ data, "--format", "ФОМС", "--quiet" });
@@ -102,7 +95,7 @@ TEST(CliCheck, OptionsAndSettingsTakeTheirPlaceInTheOrder)
 TEST(CliCheck, FailuresAndUsageErrorsHaveTheirExitStatus)
 {
     Home home;
-    const std::string data = source("samples/sample-edv4.txt");
+    const std::string data = test::SourceFile("samples/sample-edv4.txt");
     // NUL bytes, a lone LF and CR, a record line of 100,000 characters, Ctrl-Z before the end.
     home.dir.write("binary.dat",
         std::string("\0\x01\xFF\r\n\n\r", 7) + std::string(100000, '\x8E') + "\r\n\x1A" + "after");

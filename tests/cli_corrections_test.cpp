@@ -2,6 +2,7 @@
 // program in VENQOR_BIN.
 #include "scan/CodePage.h"
 #include "support/RunCli.h"
+#include "support/Samples.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -15,24 +16,16 @@ namespace {
 
 using test::TempDir;
 
-std::string source(const std::string& relative)
-{
-    const char* root = std::getenv("VENQOR_SOURCE");
-    if (!root)
-        throw std::runtime_error("VENQOR_SOURCE is not set");
-    return std::string(root) + "/" + relative;
-}
-
 // A program directory with the sample schema, the sample register and a copy of the sample
 // data file.
 class Home {
 public:
     Home()
     {
-        std::filesystem::copy_file(source("samples/EDV4.SCH"), dir.file("EDV4.SCH"));
-        std::filesystem::copy_file(source("samples/sample-edv4.txt"), dir.file("data.txt"));
-        const auto import
-            = test::runCli(dir, { "register", "import", source("samples/register.csv"), dir.file("reg") });
+        std::filesystem::copy_file(test::SourceFile("samples/EDV4.SCH"), dir.file("EDV4.SCH"));
+        std::filesystem::copy_file(test::SourceFile("samples/sample-edv4.txt"), dir.file("data.txt"));
+        const auto import = test::runCli(
+            dir, { "register", "import", test::SourceFile("samples/register.csv"), dir.file("reg") });
         EXPECT_EQ(import.status, 0) << import.err;
     }
     test::CliOutcome run(std::vector<std::string> args) const

@@ -4,6 +4,7 @@
 #include "register/StrNum.h"
 #include "scan/CodePage.h"
 #include "support/RunCli.h"
+#include "support/Samples.h"
 #include "support/SqliteQuery.h"
 #include "support/TempDir.h"
 
@@ -27,23 +28,15 @@ namespace {
 namespace fs = std::filesystem;
 using test::TempDir;
 
-std::string source(const std::string& relative)
-{
-    const char* root = std::getenv("VENQOR_SOURCE");
-    if (!root)
-        throw std::runtime_error("VENQOR_SOURCE is not set");
-    return std::string(root) + "/" + relative;
-}
-
 // A program directory with the sample schema, the sample register in reg/ and the sample
 // data file as d.txt.
 class Home {
 public:
     Home()
     {
-        fs::copy_file(source("samples/EDV4.SCH"), dir.file("EDV4.SCH"));
-        ImportRegister(source("samples/register.csv"), dir.file("reg"));
-        fs::copy_file(source("samples/sample-edv4.txt"), dir.file("d.txt"));
+        fs::copy_file(test::SourceFile("samples/EDV4.SCH"), dir.file("EDV4.SCH"));
+        ImportRegister(test::SourceFile("samples/register.csv"), dir.file("reg"));
+        fs::copy_file(test::SourceFile("samples/sample-edv4.txt"), dir.file("d.txt"));
     }
 
     test::CliOutcome check(std::vector<std::string> args, bool failingOut = false) const

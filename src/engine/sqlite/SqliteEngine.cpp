@@ -1,6 +1,5 @@
 #include "engine/sqlite/SqliteEngine.h"
 
-#include "engine/dbf/DbfEngine.h"
 #include "engine/sqlite/SqliteObjects.h"
 #include "scan/CodePage.h"
 #include "scan/Errors.h"
@@ -21,8 +20,6 @@ public:
 
     std::unique_ptr<Table> table(const std::string& name) override
     {
-        if (IsDbfName(name))
-            return MakeDbfTable(connection_->directory(), name);
         return sqlite::MakeTable(connection_, name);
     }
 
@@ -30,8 +27,8 @@ public:
 
     void execute(std::string_view sql) override { connection_->execute(Cp1251ToUtf8(sql)); }
 
-    std::unique_ptr<TableLoader> load(
-        const std::string& name, const std::vector<FieldDef>&, std::string_view, const std::vector<IndexDef>&) override
+    std::unique_ptr<TableLoader> load(const std::string& name, const std::vector<FieldDef>&, std::string_view,
+        const std::vector<IndexDef>&) override
     {
         throw TableError(connection_->location() + ": loading the table " + name + " is not supported yet");
     }

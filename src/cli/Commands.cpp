@@ -1,6 +1,7 @@
 #include "cli/Cli.h"
 
 #include "cli/CheckCommand.h"
+#include "cli/ConvertCommand.h"
 #include "cli/PrintReportCommand.h"
 #include "cli/RegisterCommand.h"
 
@@ -10,6 +11,7 @@ const std::vector<Command>& Commands()
 {
     static const std::vector<Command> commands = {
         CheckCommand,
+        ConvertCommand,
         PrintReportCommand,
         RegisterCommand(),
     };

@@ -1,6 +1,7 @@
 #include "commands/CommandList.h"
 
 #include "commands/NameCheck.h"
+#include "commands/TextConversion.h"
 #include "scan/Cp1251Literal.h"
 
 namespace venqor {
@@ -10,6 +11,8 @@ namespace {
 constexpr CommandInfo Commands[] = {
     { "check", "btnCheckStrNum", "Проверка ФИО"_w, "Проверка страх номеров на соответствие ФИО"_w, false,
         true, CheckNames },
+    { "convert", "btnText2Table", "Преобразовать"_w,
+        "Преобразовать отобранные строки  текстового файла в таблицу"_w, false, false, ConvertText },
 };
 
 } // namespace

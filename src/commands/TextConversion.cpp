@@ -64,9 +64,9 @@ void readWholeLine(InTextFile& file, std::string& line)
 {
     line.clear();
     while (!file.Eoln()) {
-        const std::string_view block = file.buffered();
-        const std::size_t end = std::min(block.find('\r'), block.find(InTextFile::CtrlZ));
-        const std::size_t taken = end == std::string_view::npos ? block.size() : end;
+        std::string_view block = file.buffered();
+        block = block.substr(0, block.find('\r'));
+        const std::size_t taken = std::min(block.find(InTextFile::CtrlZ), block.size());
         line.append(block.substr(0, taken));
         file.consume(taken);
     }

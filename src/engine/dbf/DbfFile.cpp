@@ -1,5 +1,7 @@
 #include "engine/dbf/DbfFile.h"
 
+#include "engine/dbf/BufferedFile.h"
+
 #include "scan/Errors.h"
 #include "scan/FieldText.h"
 
@@ -17,8 +19,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// shapelib reports through hooks without context: the message of the last failure on
-// this thread, and the exact file name for the duration of one open or create call.
+// shapelib reaches files and reports through hooks without context: the message of the
+// last failure on this thread, and the exact file name for the duration of one open or
+// create call. Files go through BufferedFile.
 thread_local std::string shapelibError;
 thread_local const std::string* exactPath = nullptr;
 
@@ -33,13 +36,47 @@ bool endsWith(std::string_view name, std::string_view extension)
         && SameName(name.substr(name.size() - extension.size()), extension);
 }
 
+BufferedFile* file(SAFile handle)
+{
+    return reinterpret_cast<BufferedFile*>(handle);
+}
+
 SAFile openExact(const char* name, const char* access)
 {
     if (endsWith(name, ".cpg"))
         return nullptr; // the language driver byte alone tells the code page
-    if (exactPath && endsWith(name, ".dbf"))
-        name = exactPath->c_str();
-    return reinterpret_cast<SAFile>(std::fopen(name, access));
+    return reinterpret_cast<SAFile>(
+        BufferedFile::Open(exactPath && endsWith(name, ".dbf") ? *exactPath : name, access));
+}
+
+SAOffset readFile(void* data, SAOffset size, SAOffset count, SAFile handle)
+{
+    return file(handle)->read(data, size, count);
+}
+
+SAOffset writeFile(void* data, SAOffset size, SAOffset count, SAFile handle)
+{
+    return file(handle)->write(data, size, count);
+}
+
+SAOffset seekFile(SAFile handle, SAOffset offset, int whence)
+{
+    return static_cast<SAOffset>(file(handle)->seek(offset, whence));
+}
+
+SAOffset tellFile(SAFile handle)
+{
+    return file(handle)->tell();
+}
+
+int flushFile(SAFile handle)
+{
+    return file(handle)->flush();
+}
+
+int closeFile(SAFile handle)
+{
+    return file(handle)->close();
 }
 
 // The hooks for one call, with the exact path set while it runs.
@@ -49,6 +86,12 @@ public:
     {
         SASetupDefaultHooks(&hooks_);
         hooks_.FOpen = openExact;
+        hooks_.FRead = readFile;
+        hooks_.FWrite = writeFile;
+        hooks_.FSeek = seekFile;
+        hooks_.FTell = tellFile;
+        hooks_.FFlush = flushFile;
+        hooks_.FClose = closeFile;
         hooks_.Error = keepError;
         shapelibError.clear();
         exactPath = &path;
@@ -225,12 +268,12 @@ std::string_view File::record(std::int64_t index)
 
 void File::append(const std::vector<std::string>& values)
 {
-    std::string tuple(recordLength_, ' ');
+    tuple_.assign(recordLength_, ' ');
     for (std::size_t i = 0; i < fields_.size() && i < values.size(); ++i)
-        tuple.replace(fields_[i].offset, values[i].size(), values[i]);
+        tuple_.replace(fields_[i].offset, values[i].size(), values[i]);
     const int index = DBFGetRecordCount(handle_->dbf.get());
     shapelibError.clear();
-    if (!DBFWriteTuple(handle_->dbf.get(), index, tuple.data()))
+    if (!DBFWriteTuple(handle_->dbf.get(), index, tuple_.data()))
         throw TableError(
             path_ + ", record " + std::to_string(index + 1) + ": cannot write it (" + reason() + ")");
 }

@@ -69,6 +69,7 @@ private:
     std::vector<Field> fields_;
     std::size_t recordLength_ = 0;
     bool cp866_ = false;
+    std::string tuple_; // the record being appended
 };
 
 } // namespace venqor::dbf

@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
-#include <cstdio>
 
 namespace venqor::dbf {
 
@@ -35,12 +34,14 @@ char toCp866(char c)
     return b < 0x80 ? c : table[b - 0x80];
 }
 
-std::string dateBytes(Date date)
+// YYYYMMDD.
+void putDate(std::string& bytes, Date date)
 {
     const Ymd ymd = DateToYmd(date);
-    char text[16];
-    std::snprintf(text, sizeof text, "%04d%02d%02d", ymd.year, ymd.month, ymd.day);
-    return text;
+    int value = ymd.year * 10000 + ymd.month * 100 + ymd.day;
+    bytes.assign(8, '0');
+    for (int i = 7; i >= 0; --i, value /= 10)
+        bytes[static_cast<std::size_t>(i)] = static_cast<char>('0' + value % 10);
 }
 
 } // namespace
@@ -92,7 +93,9 @@ PendingRecord::PendingRecord(const File& file)
 
 void PendingRecord::insert()
 {
-    values_.assign(file_.fields().size(), std::string());
+    values_.resize(file_.fields().size());
+    for (std::string& value : values_)
+        value.clear(); // keeps its room for the next record
     active_ = true;
 }
 
@@ -112,7 +115,7 @@ void PendingRecord::set(int index, std::string_view text)
     try {
         switch (f.def.type) {
         case FieldType::Text:
-            bytes = text.substr(0, static_cast<std::size_t>(f.width));
+            bytes.assign(text.substr(0, static_cast<std::size_t>(f.width)));
             for (char& c : bytes)
                 c = c == '\0' ? ' ' : file_.cp866() ? toCp866(c) : c;
             return;
@@ -123,7 +126,10 @@ void PendingRecord::set(int index, std::string_view text)
             bytes = IsBlank(text) ? std::string() : number(f, FloatFromText(text));
             return;
         case FieldType::Date:
-            bytes = IsBlank(text) ? std::string() : dateBytes(DateFromText(text));
+            if (IsBlank(text))
+                bytes.clear();
+            else
+                putDate(bytes, DateFromText(text));
             return;
         }
     } catch (const ConvertError& error) {
@@ -158,8 +164,11 @@ void PendingRecord::set(int index, std::int64_t value)
 void PendingRecord::set(int index, Date value)
 {
     const Field& f = field(index);
-    if (f.def.type == FieldType::Date)
-        values_[static_cast<std::size_t>(index)] = value.isZero() ? std::string() : dateBytes(value);
+    std::string& bytes = values_[static_cast<std::size_t>(index)];
+    if (f.def.type == FieldType::Date && value.isZero())
+        bytes.clear();
+    else if (f.def.type == FieldType::Date)
+        putDate(bytes, value);
     else if (f.def.type == FieldType::Text)
         set(index, value.isZero() ? std::string() : FormatDmy(value));
     else

@@ -198,11 +198,11 @@ void CopyLinesToTable(const TMainState& state, RunHost& host, TableLoader& table
             recodeCp866(line);
         if (!LineSelected(state, line))
             continue;
+        const std::string_view whole(line);
         try {
             table.insert();
             for (int i = 0; i < fields.Count; ++i) {
                 const TFieldItem& item = fields.Items[i];
-                const std::string_view whole(line);
                 const auto start = static_cast<std::size_t>(std::max(item.Start, 0));
                 const auto count = static_cast<std::size_t>(std::max(item.Stop - item.Start, 0));
                 const std::string_view text
@@ -246,8 +246,8 @@ RunResult ConvertText(TMainState& state, RunHost& host)
 
     const TableLayout layout = PrepareTable(state.Fields, tablePath.filename().string());
     const fs::path directory = tablePath.parent_path().empty() ? "." : tablePath.parent_path();
-    const auto table
-        = OpenDatabase(directory.string())->load(tablePath.filename().string(), layout.fields, "", {});
+    const auto database = OpenDatabase(directory.string());
+    const auto table = database->load(tablePath.filename().string(), layout.fields, "", {});
     CopyLinesToTable(state, host, *table);
     table->commit();
 

@@ -74,7 +74,7 @@ std::unique_ptr<TableFileReader> ReadTableFile(const std::string& path)
 
 std::size_t MaxFieldNameLength(std::string_view tableName)
 {
-    return IsDbfName(tableName) ? 10 : 0;
+    return IsDbfName(tableName) ? DbfFieldNameLength : 0;
 }
 
 } // namespace venqor

@@ -12,7 +12,7 @@
 namespace venqor {
 
 // The table engine: tables and parameterised queries in a database, behind one small
-// interface with implementations for SQLite (the default), PostgreSQL and dBASE files.
+// interface with implementations for SQLite (the default), PostgreSQL, dBASE and CSV files.
 //
 // Texts cross this interface in Windows-1251; the databases hold UTF-8. Every failure is a
 // TableError whose message names the table (or the location) and the cause.

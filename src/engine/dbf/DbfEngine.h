@@ -2,6 +2,7 @@
 
 #include "engine/TableEngine.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -29,6 +30,9 @@ public:
 using DbfClock = std::function<Date()>;
 // Today by the local clock.
 Date LocalToday();
+
+// The longest field name dBASE allows; longer names are cut.
+inline constexpr std::size_t DbfFieldNameLength = 10;
 
 // Whether a table name names a dBASE file: it ends in .dbf, in any case.
 bool IsDbfName(std::string_view name);

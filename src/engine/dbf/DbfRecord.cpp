@@ -1,5 +1,7 @@
 #include "engine/dbf/DbfRecord.h"
 
+#include "engine/dbf/DbfEngine.h"
+
 #include "scan/CodePage.h"
 #include "scan/Errors.h"
 #include "scan/FieldText.h"
@@ -16,7 +18,6 @@ constexpr int maxTextWidth = 254;
 constexpr int integerWidth = 11;
 constexpr int floatWidth = 19; // the widest number dBASE III readers take
 constexpr int floatDecimals = 6;
-constexpr std::size_t maxNameLength = 10;
 
 // Windows-1251 to code page 866 through Unicode, for appending to a file kept in 866.
 char toCp866(char c)
@@ -54,7 +55,7 @@ std::vector<Field> Layout(const std::vector<FieldDef>& defs, const std::string& 
     for (const FieldDef& def : defs) {
         Field field;
         field.def = def;
-        field.def.name = def.name.substr(0, maxNameLength);
+        field.def.name = def.name.substr(0, DbfFieldNameLength);
         for (const Field& earlier : fields)
             if (SameName(earlier.def.name, field.def.name))
                 throw TableError(owner + ": field \"" + def.name + "\" is \"" + field.def.name

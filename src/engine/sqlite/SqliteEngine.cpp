@@ -27,8 +27,8 @@ public:
 
     void execute(std::string_view sql) override { connection_->execute(Cp1251ToUtf8(sql)); }
 
-    std::unique_ptr<TableLoader> load(const std::string& name, const std::vector<FieldDef>&, std::string_view,
-        const std::vector<IndexDef>&) override
+    std::unique_ptr<TableLoader> load(
+        const std::string& name, const std::vector<FieldDef>&, std::string_view, const std::vector<IndexDef>&) override
     {
         throw TableError(connection_->location() + ": loading the table " + name + " is not supported yet");
     }

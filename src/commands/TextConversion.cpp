@@ -252,7 +252,8 @@ RunResult ConvertText(TMainState& state, RunHost& host)
     table->commit();
 
     if (!layout.renamed.empty()) {
-        std::string message("Имена полей сокращены для формата таблицы: "_w);
+        std::string message;
+        message.assign("Имена полей сокращены для формата таблицы: "_w);
         for (std::size_t i = 0; i < layout.renamed.size(); ++i)
             message += (i > 0 ? ", " : "") + layout.renamed[i];
         host.Message(message);

@@ -252,6 +252,7 @@ TEST(TextConversion, CsvTableWithQuotingAndDates)
     const RunResult result = conversion.run(crlf({
         line("О", "Ёлкин, \"Ё\"", "42", "1200.5", "19500131", "ул.Мира", "д.5"),
         line("О", "", "abc"),
+        line("О", "два\nряда"), // a lone line feed belongs to the line
         cp866("О"),
     }));
     ASSERT_TRUE(result.started);
@@ -259,6 +260,7 @@ TEST(TextConversion, CsvTableWithQuotingAndDates)
         "\xEF\xBB\xBF"
         "TYPE,FAM,KOLVO,SUMMA,BIRTH,ADDRESS_REGISTERED,ADDRESS_RESIDENCE\r\n"
         "О,\"Ёлкин, \"\"Ё\"\"\",42,1200.5,31.01.1950,ул.Мира,д.5\r\n"
+        "О,\"два\nряда\",,,,,\r\n"
         "О,,,,,,\r\n");
     EXPECT_TRUE(conversion.host.messages.empty()) << "CSV keeps long names";
 }

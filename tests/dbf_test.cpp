@@ -1,17 +1,18 @@
 #include "engine/dbf/DbfEngine.h"
 #include "scan/CodePage.h"
 #include "scan/Errors.h"
+#include "support/PythonDbf.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <ctime>
-#include <sys/wait.h>
+#include <algorithm>
+#include <filesystem>
 
-// dBASE files written by the engine are read back by an independent reader, the Python
-// dbf module (Debian python3-dbf, scripts/install-deps), and files that reader writes are
-// read by the engine.
+#include <ctime>
+
+// dBASE files written by the engine are read back by an independent reader (the Python dbf
+// module, support/PythonDbf.h), and files that reader writes are read by the engine.
 
 namespace venqor {
 namespace {
@@ -23,27 +24,6 @@ std::string cp(std::string_view utf8)
     return Utf8ToCp1251(utf8);
 }
 
-// Prints a dBASE file: its language driver byte, one line per field (name, type, width,
-// decimals) and one line per record (values separated by |, texts without trailing blanks).
-const char* const dumpScript = R"(import sys, dbf
-path = sys.argv[1]
-print('language', hex(open(path, 'rb').read(32)[29]))
-table = dbf.Table(path)
-table.open()
-for name in table.field_names:
-    info = table.field_info(name)
-    print('field', name, chr(info[0]), info[1], info[2])
-for record in table:
-    values = []
-    for value in record:
-        if isinstance(value, str):
-            value = value.rstrip()
-        elif hasattr(value, 'isoformat'):
-            value = value.isoformat()
-        values.append(str(value))
-    print('|'.join(values))
-)";
-
 // Writes a dBASE file in code page 866 (language driver 0x26) with two records.
 const char* const write866Script = R"(import sys, dbf
 table = dbf.Table(sys.argv[1], 'FAM C(12); NUM N(11,0); BIRTH D', codepage='cp866')
@@ -52,23 +32,6 @@ table.append(('Ёлкин №1 ёж', 12, dbf.Date(1950, 1, 31)))
 table.append(('', None, None))
 table.close()
 )";
-
-// Runs /usr/bin/python3 with a script and one argument; returns its output.
-std::string python(const TempDir& dir, const char* script, const std::string& argument)
-{
-    const std::string scriptFile = dir.write("script.py", script);
-    const std::string command = "/usr/bin/python3 '" + scriptFile + "' '" + argument + "' 2>&1";
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe)
-        throw std::runtime_error("cannot run " + command);
-    std::string output;
-    char buffer[4096];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-        output.append(buffer, n);
-    const int status = pclose(pipe);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << output;
-    return output;
-}
 
 struct WrittenRow {
     const char* name;
@@ -141,7 +104,7 @@ TEST(DbfTable, WrittenFileReadsBackInAnIndependentReader)
     table->cancel();
     table->close();
 
-    EXPECT_EQ(python(dir, dumpScript, dir.file("edv.DBF")), expected);
+    EXPECT_EQ(test::dumpDbf(dir.file("edv.DBF")), expected);
     const std::string header = test::readFile(dir.file("edv.DBF")).substr(0, 4);
     const int stamp = static_cast<unsigned char>(header[1]) * 10000
         + static_cast<unsigned char>(header[2]) * 100 + static_cast<unsigned char>(header[3]);
@@ -168,7 +131,7 @@ TEST(DbfTable, DateValuesAndCreateReplacingTheFile)
         table->post();
     }
     table->close();
-    EXPECT_EQ(python(dir, dumpScript, dir.file("t.dbf")),
+    EXPECT_EQ(test::dumpDbf(dir.file("t.dbf")),
         "language 0xc9\nfield d D 8 0\nfield n N 11 0\n1899-12-31|-99999999\nNone|-99999999\n");
 
     // An empty date is 8 blanks, not "00000000", which readers refuse.
@@ -195,7 +158,7 @@ TEST(DbfTable, Cp866FilesAreReadAndAppendedInTheirCodePage)
     for (const char language : { '\x26', '\x65' }) {
         SCOPED_TRACE(static_cast<int>(language));
         const TempDir dir;
-        python(dir, write866Script, dir.file("oem.dbf"));
+        test::runPython(write866Script, dir.file("oem.dbf"));
         std::string bytes = test::readFile(dir.file("oem.dbf"));
         bytes[29] = language;
         dir.write("oem.dbf", bytes);
@@ -216,7 +179,7 @@ TEST(DbfTable, Cp866FilesAreReadAndAppendedInTheirCodePage)
         table->setField(0, cp("Пётр Ёж №3"));
         table->post();
         table->close();
-        const std::string dump = python(dir, dumpScript, dir.file("oem.dbf"));
+        const std::string dump = test::dumpDbf(dir.file("oem.dbf"));
         EXPECT_NE(dump.find("\nПётр Ёж №3|None|None\n"), std::string::npos) << dump;
     }
 }
@@ -289,6 +252,40 @@ TEST(DbfTable, NamesEndingInDbfInAnyCase)
     EXPECT_FALSE(IsDbfName("ANKT"));
     EXPECT_FALSE(IsDbfName("dbf"));
     EXPECT_FALSE(IsDbfName("edv.dbf.bak"));
+}
+
+TEST(DbfLoader, ReplacesTheFileOnlyOnCommitWithTheDateOfItsClock)
+{
+    const TempDir dir;
+    const std::string earlier = dir.write("Edv.dbf", "an earlier table");
+    dir.write("Edv.cpg", "866");
+    const auto files = [&dir] {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    };
+    const std::vector<FieldDef> fields = { { "FAM", FieldType::Text, 5 }, { "BIRTH", FieldType::Date, 0 } };
+    const DbfClock clock = [] { return *MakeDate(2031, 2, 3); };
+    for (const bool commit : { false, true }) {
+        SCOPED_TRACE(commit ? "committed" : "abandoned");
+        auto loader = LoadDbfTable(dir.path().string(), "edv.dbf", fields, clock);
+        loader->insert();
+        loader->setField(0, cp("Ян"));
+        loader->setField(1, *MakeDate(1950, 1, 31));
+        EXPECT_TRUE(loader->post());
+        EXPECT_EQ(test::readFile(earlier), "an earlier table") << "until commit";
+        EXPECT_EQ(files().size(), 3u) << "the new table beside the earlier one";
+        if (commit)
+            loader->commit();
+        loader.reset();
+    }
+    EXPECT_EQ(files(), std::vector<std::string> { "Edv.dbf" }) << "the code page file would mislead readers";
+    const std::string bytes = test::readFile(earlier);
+    EXPECT_EQ(bytes.substr(1, 3), std::string("\x83\x02\x03", 3)) << "last change 2031-02-03";
+    EXPECT_EQ(test::dumpDbf(earlier), "language 0xc9\nfield fam C 5 0\nfield birth D 8 0\nЯн|1950-01-31\n");
+    EXPECT_THROW(OpenDatabase(dir.path().string())->load("t.dbf", fields, "FAM", {}), TableError);
 }
 
 } // namespace

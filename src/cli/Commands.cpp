@@ -2,6 +2,7 @@
 
 #include "cli/AssignCommand.h"
 #include "cli/CheckCommand.h"
+#include "cli/ConvertCommand.h"
 #include "cli/FixAddressesCommand.h"
 #include "cli/PrintReportCommand.h"
 #include "cli/RegisterCommand.h"
@@ -14,6 +15,7 @@ const std::vector<Command>& Commands()
         CheckCommand,
         AssignCommand,
         FixAddressesCommand,
+        ConvertCommand,
         PrintReportCommand,
         RegisterCommand(),
     };

@@ -3,6 +3,7 @@
 #include "commands/AddressCorrection.h"
 #include "commands/NameCheck.h"
 #include "commands/NumberAssignment.h"
+#include "commands/TextConversion.h"
 #include "scan/Cp1251Literal.h"
 
 namespace venqor {
@@ -16,6 +17,8 @@ constexpr CommandInfo Commands[] = {
         true, AssignNumbers },
     { "fix-addresses", "bbtnCorrAdres", "Правка адресов"_w, "Правка адресов - удаление вед. запятой и тп"_w,
         true, false, CorrectAddresses },
+    { "convert", "btnText2Table", "Преобразовать"_w,
+        "Преобразовать отобранные строки  текстового файла в таблицу"_w, false, false, ConvertText },
 };
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "scan/Dates.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -11,7 +12,7 @@
 namespace venqor {
 
 // The table engine: tables and parameterised queries in a database, behind one small
-// interface with implementations for SQLite (the default), PostgreSQL and dBASE files.
+// interface with implementations for SQLite (the default), PostgreSQL, dBASE and CSV files.
 //
 // Texts cross this interface in Windows-1251; the databases hold UTF-8. Every failure is a
 // TableError whose message names the table (or the location) and the cause.
@@ -106,6 +107,30 @@ public:
     virtual void commit() = 0;
 };
 
+// A field of a table file as the file declares it, for an import that reads the file.
+struct StoredField {
+    std::string name;
+    char type = 'C'; // the file's type letter (dBASE: C, N, F, D, L, M, ...)
+};
+
+// A table file read from its first record to its last in the order of the file, as an
+// import reads it. The file is only read.
+class TableFileReader {
+public:
+    virtual ~TableFileReader() = default;
+
+    virtual const std::vector<StoredField>& fields() const = 0;
+    // Makes the next record that is not marked deleted current; false at the end.
+    virtual bool next() = 0;
+    // Field `index` of the current record as stored, in Windows-1251: a text without
+    // trailing blanks, any other field without blanks around it (a dBASE date as YYYYMMDD).
+    // ConvertError when the text holds a character that Windows-1251 lacks.
+    virtual std::string_view storedText(int index) = 0;
+    // Records passed so far (deleted ones too), and in all.
+    virtual std::int64_t position() const = 0;
+    virtual std::int64_t recordCount() const = 0;
+};
+
 // An index of a loaded table, besides its primary key.
 struct IndexDef {
     std::string name;
@@ -128,14 +153,14 @@ public:
     virtual bool eof() const = 0;
 };
 
-// A database location: a directory of NAME.DB SQLite files (and NAME.dbf dBASE files),
+// A database location: a directory of NAME.DB SQLite files (and NAME.dbf, NAME.csv files),
 // "sqlite:PATH" naming one SQLite file, or a "postgresql://..." connection URI.
 class Database {
 public:
     virtual ~Database() = default;
     virtual const std::string& location() const = 0;
 
-    // A table object for a name; a name ending in .dbf (any case) is a dBASE file.
+    // A table object for a name; see OpenDatabase for the formats a name chooses.
     virtual std::unique_ptr<Table> table(const std::string& name) = 0;
     virtual std::unique_ptr<Query> query() = 0;
     // Runs statements without parameters or result (schema changes, imports, test set-up).
@@ -156,7 +181,18 @@ public:
     virtual void commit() = 0;
 };
 
-// Opens a location; TableError when it names nothing usable.
+// Opens a location; TableError when it names nothing usable. In a directory, a table name
+// ending in .dbf (any case) is a dBASE file and one ending in .csv a CSV file (UTF-8, a
+// header row of the field names, RFC 4180 quoting, dates dd.mm.yyyy; written by load()
+// only); any other name is the default format.
 std::unique_ptr<Database> OpenDatabase(const std::string& location);
+
+// Opens a table file (a dBASE file) to read its records in file order; TableError naming
+// it when it cannot be read or its header is damaged.
+std::unique_ptr<TableFileReader> ReadTableFile(const std::string& path);
+
+// The longest field name a table of this name can hold (10 for a dBASE file), or 0 when
+// the format sets no limit.
+std::size_t MaxFieldNameLength(std::string_view tableName);
 
 } // namespace venqor

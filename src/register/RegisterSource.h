@@ -34,8 +34,8 @@ public:
 // "" for a quote inside. IoError when it cannot be opened.
 std::unique_ptr<RegisterSource> OpenCsvRegister(const std::string& path);
 
-// A dBASE file, in code page 866 or Windows-1251 as its language driver byte tells.
-// IoError when it cannot be opened or its header is damaged.
+// A dBASE file, in code page 866 or Windows-1251 as its language driver byte tells, read
+// through the table engine. TableError when it cannot be opened or its header is damaged.
 std::unique_ptr<RegisterSource> OpenDbfRegister(const std::string& path);
 
 } // namespace venqor

@@ -1,5 +1,6 @@
-// TextToStrNum and YmdToDmy over arbitrary text; StrNumToText of what was read.
+// TextToStrNum, YmdToDmy and TextToDate over arbitrary text; StrNumToText of what was read.
 
+#include "commands/TextToDate.h"
 #include "register/StrNum.h"
 #include "scan/Schema.h"
 
@@ -34,5 +35,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string date = YmdToDmy(text);
     check(date.size() <= 10);
     check(date.empty() || date[0] != ' ');
+
+    const Date given = TextToDate(text);
+    check(given.isZero() || (DateToYmd(given).year >= 100 && DateToYmd(given).year <= 9999));
     return 0;
 }

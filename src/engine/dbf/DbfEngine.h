@@ -2,10 +2,13 @@
 
 #include "engine/TableEngine.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace venqor {
 
@@ -23,10 +26,27 @@ public:
     virtual bool readRecord(std::int64_t index) = 0;
 };
 
+// The date a file records as its last change when it is created or written.
+using DbfClock = std::function<Date()>;
+// Today by the local clock.
+Date LocalToday();
+
+// The longest field name dBASE allows; longer names are cut.
+inline constexpr std::size_t DbfFieldNameLength = 10;
+
 // Whether a table name names a dBASE file: it ends in .dbf, in any case.
 bool IsDbfName(std::string_view name);
 
 // The table object of the file `name` in `directory`, not yet opened.
-std::unique_ptr<DbfTable> MakeDbfTable(const std::string& directory, const std::string& name);
+std::unique_ptr<DbfTable> MakeDbfTable(
+    const std::string& directory, const std::string& name, DbfClock clock = LocalToday);
+
+// A new file `name` in `directory`, written under a temporary name beside it and put in
+// its place by commit(). dBASE files have no indexes: a primary key or an index is refused.
+std::unique_ptr<TableLoader> LoadDbfTable(const std::string& directory, const std::string& name,
+    const std::vector<FieldDef>& fields, DbfClock clock = LocalToday);
+
+// The file at `path`, only read, record by record.
+std::unique_ptr<TableFileReader> ReadDbfFile(const std::string& path);
 
 } // namespace venqor

@@ -1,6 +1,5 @@
 #include "engine/sqlite/SqliteEngine.h"
 
-#include "engine/dbf/DbfEngine.h"
 #include "engine/sqlite/SqliteObjects.h"
 #include "scan/CodePage.h"
 #include "scan/Errors.h"
@@ -21,8 +20,6 @@ public:
 
     std::unique_ptr<Table> table(const std::string& name) override
     {
-        if (IsDbfName(name))
-            return MakeDbfTable(connection_->directory(), name);
         return sqlite::MakeTable(connection_, name);
     }
 

@@ -4,7 +4,7 @@
 
 namespace venqor {
 
-// A directory of NAME.DB files (each holding one table NAME) and NAME.dbf dBASE files, or,
+// A directory of NAME.DB files (each holding one table NAME), or,
 // with `singleFile`, one SQLite file whose tables are reached by their names.
 std::unique_ptr<Database> OpenSqliteDatabase(const std::string& path, bool singleFile);
 

@@ -1,0 +1,52 @@
+#include "cli/ConvertCommand.h"
+
+#include "cli/WindowCommand.h"
+
+namespace venqor::cli {
+
+namespace {
+
+constexpr std::string_view Accepted[] = {
+    "--format",
+    "--schema",
+    "--table",
+    "--condition",
+    "--match",
+    "--record-type",
+    "--value",
+    "--report",
+    "--quiet",
+};
+
+const std::string_view Usage
+    = "Usage: venqor-cli convert DATAFILE [options]\n"
+      "\n"
+      "The conversion: every selected line of DATAFILE becomes a record of a new table, one\n"
+      "field per schema field, cut out by position and trimmed. A table name ending in .dbf\n"
+      "gives a dBASE file, .csv a CSV file (UTF-8), any other name the SQLite file NAME.DB.\n"
+      "The table replaces an earlier one of that name only when every line has been read.\n"
+      "DATAFILE is only read.\n"
+      "\n"
+      "Options (each stands for a control of the main window; defaults from venqor.ini in the\n"
+      "program directory or VENQOR_HOME, then the format detected from the first line):\n"
+      "  --format TEXT         data format (ЕДВ-3, ЕДВ-4, ЕДВ-4В, ФОМС, ФСС, ОСЗН): sets schema,\n"
+      "                        table name and selection text\n"
+      "  --schema NAME         schema file (NAME.SCH in the program directory)\n"
+      "  --table NAME          the table, in the program directory (the format gives EDV4.DBF\n"
+      "                        and the like, else edv.dbf); a name with a directory is\n"
+      "                        written there\n"
+      "  --condition TEXT      which lines: Все (all), Только (only), Кроме (all but)\n"
+      "  --match TEXT          how the text is looked for: \"начинаюшиеся с\" (lines starting\n"
+      "                        with it), содержащие (containing it), \"не содержащие\" (lacking it)\n"
+      "  --record-type TEXT    the text looked for in each line (also spelled --value)\n"
+      "  --report FILE         also save the report as text (Windows-1251, CR LF)\n"
+      "  --quiet               no report on standard output\n"
+      "\n"
+      "Exit status: 0 the table was written, 1 the conversion could not run, 2 a usage error.\n";
+
+} // namespace
+
+const Command ConvertCommand = WindowCommand(
+    *FindCommand("convert"), "the selected lines of a data file as records of a table", Accepted, Usage);
+
+} // namespace venqor::cli

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "app/MainState.h"
+#include "engine/TableEngine.h"
+#include "run/ProcessingRun.h"
+#include "run/RunHost.h"
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace venqor {
+
+// The conversion ("Преобразовать"): the selected lines of the data file become records of
+// a new table edtTblName in ProgramDir (or where a name with a directory points), one field
+// per schema field. The table is built aside and takes the place of an earlier one only
+// when every line has been read.
+RunResult ConvertText(TMainState& state, RunHost& host);
+
+// Sets CopyMode, CopyMatch and CopyValue from the selection controls (exact item texts).
+void SetCopySelection(TMainState& state);
+// Whether a line is taken by the selection of CopyMode, CopyMatch and CopyValue.
+bool LineSelected(const TMainState& state, std::string_view line);
+
+// The file the table edtTblName is written to.
+std::filesystem::path TablePath(const TMainState& state);
+
+// The table's fields, one per schema field, and the names that had to change to fit the
+// table's format (cut to its length and made unique), as "LONG -> SHORT".
+struct TableLayout {
+    std::vector<FieldDef> fields;
+    std::vector<std::string> renamed;
+};
+TableLayout PrepareTable(const TFieldList& fields, std::string_view tableName);
+
+// Reads the data file line by line and adds a record to `table` for every selected line;
+// a record whose values the table refuses is cancelled alone.
+void CopyLinesToTable(const TMainState& state, RunHost& host, TableLoader& table);
+
+} // namespace venqor

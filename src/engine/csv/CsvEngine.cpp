@@ -1,0 +1,175 @@
+#include "engine/csv/CsvEngine.h"
+
+#include "scan/CodePage.h"
+#include "scan/Errors.h"
+#include "scan/FieldText.h"
+#include "scan/TextFile.h"
+
+#include <charconv>
+#include <filesystem>
+
+namespace venqor {
+
+namespace {
+
+// A value as a CSV field: in quotes, with quotes doubled, when it holds a separator, a
+// quote or a line break.
+void appendField(std::string& line, std::string_view utf8)
+{
+    if (utf8.find_first_of(",\"\r\n") == std::string_view::npos) {
+        line += utf8;
+        return;
+    }
+    line += '"';
+    for (const char c : utf8) {
+        if (c == '"')
+            line += '"';
+        line += c;
+    }
+    line += '"';
+}
+
+class CsvLoader final : public TableLoader {
+public:
+    CsvLoader(const std::string& directory, const std::string& name, const std::vector<FieldDef>& fields)
+        : path_((std::filesystem::path(directory) / name).string())
+        , fields_(fields)
+    {
+        if (fields_.empty())
+            throw TableError(path_ + ": a table needs at least one field");
+        try {
+            file_ = std::make_unique<OutTextFile>(path_, OutTextFile::Mode::ReplaceWhenComplete);
+        } catch (const IoError& error) {
+            throw TableError(error.what());
+        }
+        std::string header = "\xEF\xBB\xBF";
+        for (std::size_t i = 0; i < fields_.size(); ++i) {
+            if (i > 0)
+                header += ',';
+            appendField(header, Cp1251ToUtf8(fields_[i].name));
+        }
+        write(header);
+    }
+
+    void insert() override
+    {
+        values_.assign(fields_.size(), std::string());
+        pending_ = true;
+    }
+
+    void setField(int index, std::string_view text) override
+    {
+        const FieldDef& def = field(index);
+        std::string& value = values_[static_cast<std::size_t>(index)];
+        try {
+            switch (def.type) {
+            case FieldType::Text:
+                value
+                    = Cp1251ToUtf8(def.size > 0 ? text.substr(0, static_cast<std::size_t>(def.size)) : text);
+                return;
+            case FieldType::Integer:
+                value = IsBlank(text) ? std::string() : std::to_string(IntegerFromText(text));
+                return;
+            case FieldType::Float:
+                value = IsBlank(text) ? std::string() : floatText(FloatFromText(text));
+                return;
+            case FieldType::Date:
+                value = IsBlank(text) ? std::string() : FormatDmy(DateFromText(text));
+                return;
+            }
+        } catch (const ConvertError& error) {
+            throw ConvertError(path_ + ", field \"" + def.name + "\": " + error.what());
+        }
+    }
+
+    void setField(int index, std::int64_t value) override
+    {
+        const FieldDef& def = field(index);
+        if (def.type == FieldType::Date)
+            throw ConvertError(path_ + ", field \"" + def.name + "\": a number is not a date");
+        setField(index, std::string_view(std::to_string(value)));
+    }
+
+    void setField(int index, Date value) override
+    {
+        const FieldDef& def = field(index);
+        if (def.type != FieldType::Date && def.type != FieldType::Text)
+            throw ConvertError(path_ + ", field \"" + def.name + "\": a date is not a number");
+        values_[static_cast<std::size_t>(index)] = value.isZero() ? std::string() : FormatDmy(value);
+    }
+
+    bool post() override
+    {
+        if (!pending_)
+            throw TableError(path_ + ": no record to post");
+        pending_ = false;
+        line_.clear();
+        for (std::size_t i = 0; i < values_.size(); ++i) {
+            if (i > 0)
+                line_ += ',';
+            appendField(line_, values_[i]);
+        }
+        write(line_);
+        return true;
+    }
+
+    void cancel() override { pending_ = false; }
+
+    void commit() override
+    {
+        try {
+            file_->Commit();
+        } catch (const IoError& error) {
+            throw TableError(error.what());
+        }
+    }
+
+private:
+    const FieldDef& field(int index) const
+    {
+        if (!pending_)
+            throw TableError(path_ + ": no record inserted");
+        if (index < 0 || index >= static_cast<int>(fields_.size()))
+            throw TableError(path_ + ": no field number " + std::to_string(index + 1));
+        return fields_[static_cast<std::size_t>(index)];
+    }
+
+    static std::string floatText(double value)
+    {
+        char text[64];
+        const auto result = std::to_chars(text, text + sizeof text, value);
+        return std::string(text, result.ptr);
+    }
+
+    void write(const std::string& line)
+    {
+        try {
+            file_->Write(line);
+            file_->WriteLineEnd();
+        } catch (const IoError& error) {
+            throw TableError(error.what());
+        }
+    }
+
+    std::string path_;
+    std::vector<FieldDef> fields_;
+    std::unique_ptr<OutTextFile> file_;
+    std::vector<std::string> values_;
+    std::string line_;
+    bool pending_ = false;
+};
+
+} // namespace
+
+bool IsCsvName(std::string_view name)
+{
+    return name.size() >= 4 && SameName(name.substr(name.size() - 4), ".csv");
+}
+
+std::unique_ptr<TableLoader> LoadCsvTable(
+    const std::string& directory, const std::string& name, const std::vector<FieldDef>& fields)
+{
+    return std::make_unique<CsvLoader>(directory, name, fields);
+}
+
+} // namespace venqor

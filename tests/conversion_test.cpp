@@ -1,0 +1,376 @@
+#include "commands/TextConversion.h"
+#include "commands/TextToDate.h"
+
+#include "scan/CodePage.h"
+#include "scan/Cp1251Literal.h"
+#include "scan/Errors.h"
+#include "support/PythonDbf.h"
+#include "support/ScriptedHost.h"
+#include "support/SqliteQuery.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+
+namespace venqor {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ScriptedHost;
+using test::TempDir;
+
+// Lines in code page 866: TYPE, FAM, KOLVO, SUMMA, BIRTH and two address fields whose names
+// are the same in their first 10 characters.
+constexpr std::string_view Cp866Schema = "[CONV]\r\n"
+                                         "FILETYPE = FIXED\r\n"
+                                         "CHARSET = CYRR\r\n"
+                                         "Field1 = TYPE,CHAR,1,00,00\r\n"
+                                         "Field2 = FAM,CHAR,12,00,01\r\n"
+                                         "Field3 = KOLVO,NUMBER,6,00,13\r\n"
+                                         "Field4 = SUMMA,FLOAT,9,00,19\r\n"
+                                         "Field5 = BIRTH,DATE,10,00,28\r\n"
+                                         "Field6 = ADDRESS_REGISTERED,CHAR,8,00,38\r\n"
+                                         "Field7 = ADDRESS_RESIDENCE,CHAR,8,00,46\r\n";
+
+// Windows-1251 lines: a marker and one text field.
+constexpr std::string_view PlainSchema = "[PLAIN]\r\n"
+                                         "FILETYPE = FIXED\r\n"
+                                         "Field1 = TYPE,CHAR,1,00,00\r\n"
+                                         "Field2 = NAME,CHAR,10,00,01\r\n";
+
+// UTF-8 to code page 866 (through Windows-1251 and Unicode).
+std::string cp866(std::string_view utf8)
+{
+    std::string out;
+    for (const char c : Utf8ToCp1251(utf8)) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b < 0x80) {
+            out += c;
+            continue;
+        }
+        const auto* at = std::find(
+            Cp866ToUnicodeTable.begin(), Cp866ToUnicodeTable.end(), Cp1251ToUnicodeTable[b - 0x80]);
+        if (at == Cp866ToUnicodeTable.end())
+            throw std::runtime_error("no such character in code page 866");
+        out += static_cast<char>(0x80 + (at - Cp866ToUnicodeTable.begin()));
+    }
+    return out;
+}
+
+// A program directory with a schema, and the window's state for a conversion in it.
+struct Conversion {
+    explicit Conversion(std::string_view schema, std::string_view schemaName = "CONV")
+        : state(DefaultMainState(home.path()))
+    {
+        home.write(std::string(schemaName) + ".SCH", schema);
+        state.schema = schemaName;
+    }
+
+    // Writes the data file (bytes as given) and runs the conversion.
+    RunResult run(const std::string& data)
+    {
+        state.dataFile = home.write("data.txt", data);
+        return ConvertText(state, host);
+    }
+
+    std::vector<std::string> files() const
+    {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(home.path()))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    TempDir home;
+    TMainState state;
+    ScriptedHost host;
+};
+
+// A line of the code page 866 schema: each value (UTF-8) padded to its field's width.
+std::string line(std::string_view type, std::string_view fam, std::string_view kolvo = "",
+    std::string_view summa = "", std::string_view birth = "", std::string_view address1 = "",
+    std::string_view address2 = "")
+{
+    std::string out;
+    const std::pair<std::string_view, std::size_t> values[] = { { type, 1 }, { fam, 12 }, { kolvo, 6 },
+        { summa, 9 }, { birth, 10 }, { address1, 8 }, { address2, 8 } };
+    for (const auto& [value, width] : values) {
+        std::string field = cp866(value);
+        field.resize(width, ' ');
+        out += field;
+    }
+    return out;
+}
+
+std::string crlf(std::initializer_list<std::string> lines)
+{
+    std::string out;
+    for (const std::string& line : lines)
+        out += line + "\r\n";
+    return out;
+}
+
+TEST(TextToDate, FormsOfTheDataFiles)
+{
+    struct Case {
+        const char* edge;
+        const char* text;
+        int year, month, day; // 0: no date
+    };
+    const Case cases[] = {
+        { "eight digits year first", "19500131", 1950, 1, 31 },
+        { "eight digits day first when the month would be above 12", "31011950", 1950, 1, 31 },
+        { "eight digits day first when the day would be above 31", "01121950", 1950, 12, 1 },
+        { "eight digits giving a month of 0", "19500031", 0, 0, 0 },
+        { "day first, one-digit parts, two-digit year in the 1900s", "1.2.50", 1950, 2, 1 },
+        { "day first, any separator, year below 10 in the 2000s", "5/3/07", 2007, 3, 5 },
+        { "day first, four-digit year", "31.12.1999", 1999, 12, 31 },
+        { "year 10 widened to 1910", "01.01.10", 1910, 1, 1 },
+        { "year 9 widened to 2009", "01.01.09", 2009, 1, 1 },
+        { "year first with hyphens", "1950-01-31", 1950, 1, 31 },
+        { "leading blanks skipped", "   1950-01-31", 1950, 1, 31 },
+        { "only the first 15 characters count", "      1950.01.31", 1950, 1, 3 },
+        { "no calendar date", "31.02.1950", 0, 0, 0 },
+        { "29 February of a leap year", "29.02.2000", 2000, 2, 29 },
+        { "29 February of a common year", "29.02.1900", 0, 0, 0 },
+        { "four characters are too few", "1950", 0, 0, 0 },
+        { "a year alone", "1950 ", 0, 0, 0 },
+        { "missing day reads as 0", "1950.01", 0, 0, 0 },
+        { "three digits first", "195.01.31", 0, 0, 0 },
+        { "separator of two characters", "01..02.1950", 0, 0, 0 },
+        { "letters", "abcdefgh", 0, 0, 0 },
+        { "month above 12", "01.13.1950", 0, 0, 0 },
+        { "six digits", "310150", 0, 0, 0 },
+        { "empty", "", 0, 0, 0 },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.edge);
+        const Date expected = c.year ? *MakeDate(c.year, c.month, c.day) : ZeroDate;
+        EXPECT_EQ(FormatDmy(TextToDate(c.text)), FormatDmy(expected)) << c.text;
+    }
+}
+
+TEST(TextConversion, SelectionByConditionMatchKindAndText)
+{
+    struct Case {
+        const char* edge;
+        const char* condition;
+        const char* match;
+        const char* text;
+        const char* taken; // which of the lines "ОА", "АО", "АБ", "" are taken, as 1 and 0
+    };
+    const Case cases[] = {
+        { "all lines, whatever the match", "Все", "содержащие", "Щ", "1111" },
+        { "a typed condition counts as all", "все", "начинаюшиеся с", "О", "1111" },
+        { "only lines starting with", "Только", "начинаюшиеся с", "О", "1000" },
+        { "only lines containing", "Только", "содержащие", "О", "1100" },
+        { "only lines lacking", "Только", "не содержащие", "О", "0011" },
+        { "all but lines starting with", "Кроме", "начинаюшиеся с", "О", "0111" },
+        { "all but lines containing", "Кроме", "содержащие", "О", "0011" },
+        { "all but lines lacking", "Кроме", "не содержащие", "О", "1100" },
+        { "case counts", "Только", "содержащие", "о", "0000" },
+        { "empty text starts no line", "Только", "начинаюшиеся с", "", "0000" },
+        { "empty text is in no line", "Только", "содержащие", "", "0000" },
+        { "empty text is lacking in every line", "Только", "не содержащие", "", "1111" },
+        { "all but: empty text inverted", "Кроме", "содержащие", "", "1111" },
+        { "a typed match kind matches nothing", "Только", "начинающиеся с", "О", "0000" },
+        { "all but a typed match kind takes all", "Кроме", "с", "О", "1111" },
+        { "a text of two characters", "Только", "содержащие", "АБ", "0010" },
+    };
+    const std::string lines[] = { std::string("ОА"_w), std::string("АО"_w), std::string("АБ"_w), "" };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.edge);
+        TMainState state = DefaultMainState(".");
+        state.copyCondition = Utf8ToCp1251(c.condition);
+        state.copyMatchKind = Utf8ToCp1251(c.match);
+        state.recordType = Utf8ToCp1251(c.text);
+        SetCopySelection(state);
+        std::string taken;
+        for (const std::string& line : lines)
+            taken += LineSelected(state, line) ? '1' : '0';
+        EXPECT_EQ(taken, c.taken);
+    }
+}
+
+TEST(TextConversion, DbaseTableReadBackByAnIndependentReader)
+{
+    Conversion conversion(Cp866Schema);
+    conversion.state.recordType = "О"_w;
+    const std::string data = crlf({
+        cp866("ВЗаголовок файла"), line("О", "Ёлкин №1", "42", "1200.5", "19500131", "ул.Мира", "д.5"),
+        line("О", "Пётр", "abc", "1.5", "01.02.1950", "нет"),          // integer holding text
+        line("О", "Иван", "7", "1,5", "01.02.1950", "нет"),            // float with a comma
+        line("О", "Ян", "-3", "-0.25", "31.02.1950", "дата", "пуста"), // no calendar date: empty
+        line("О", "  Ли \t", "  0", "", "  1.2.50"),                   // trimmed on both sides
+        cp866("ЛЛьгота"),
+        std::string("\x8E\xC4\xC4\x80\x8B", 5), // О──АЛ: box drawing has no place in Windows-1251
+        cp866("ОЯ") + "\r\n",                   // a short line, then an empty line
+    });
+    const RunResult result = conversion.run(data);
+    ASSERT_TRUE(result.started);
+
+    EXPECT_EQ(test::dumpDbf(conversion.home.file("edv.dbf")),
+        "language 0xc9\n"
+        "field type C 1 0\n"
+        "field fam C 12 0\n"
+        "field kolvo N 11 0\n"
+        "field summa N 19 6\n"
+        "field birth D 8 0\n"
+        "field address_re C 8 0\n"
+        "field address__1 C 8 0\n"
+        "О|Ёлкин №1|42|1200.5|1950-01-31|ул.Мира|д.5\n"
+        "О|Ян|-3|-0.25|None|дата|пуста\n"
+        "О|Ли|0|None|1950-02-01||\n"
+        "О|??АЛ|None|None|None||\n"
+        "О|Я|None|None|None||\n");
+    EXPECT_EQ(conversion.host.questions,
+        std::vector<std::string> { std::string("Преобразовать файл в таблицу?"_w) });
+    EXPECT_EQ(conversion.host.messages,
+        std::vector<std::string> {
+            Utf8ToCp1251("Имена полей сокращены для формата таблицы: ADDRESS_REGISTERED "
+                         "-> ADDRESS_RE, ADDRESS_RESIDENCE -> ADDRESS__1") });
+    EXPECT_EQ(conversion.host.reportLines(),
+        (std::vector<std::string> { "Преобразование текстового файла \"" + conversion.state.dataFile.string()
+                + "\" по схеме \"CONV\"",
+            " в таблицу edv.dbf" }));
+    EXPECT_EQ(conversion.host.reportsShown, 1);
+    EXPECT_EQ(conversion.files(), (std::vector<std::string> { "CONV.SCH", "data.txt", "edv.dbf" }));
+    EXPECT_EQ(test::readFile(conversion.state.dataFile), data) << "the data file is only read";
+    EXPECT_EQ(conversion.state.CopyMode, 1);
+    EXPECT_EQ(conversion.state.CopyMatch, 1);
+    EXPECT_EQ(conversion.state.CopyValue, "О"_w);
+}
+
+TEST(TextConversion, CsvTableWithQuotingAndDates)
+{
+    Conversion conversion(Cp866Schema);
+    conversion.state.tableName = "out.CSV";
+    conversion.state.copyCondition = "Все"_w;
+    const RunResult result = conversion.run(crlf({
+        line("О", "Ёлкин, \"Ё\"", "42", "1200.5", "19500131", "ул.Мира", "д.5"),
+        line("О", "", "abc"),
+        line("О", "два\nряда"), // a lone line feed belongs to the line
+        cp866("О"),
+    }));
+    ASSERT_TRUE(result.started);
+    EXPECT_EQ(test::readFile(conversion.home.file("out.CSV")),
+        "\xEF\xBB\xBF"
+        "TYPE,FAM,KOLVO,SUMMA,BIRTH,ADDRESS_REGISTERED,ADDRESS_RESIDENCE\r\n"
+        "О,\"Ёлкин, \"\"Ё\"\"\",42,1200.5,31.01.1950,ул.Мира,д.5\r\n"
+        "О,\"два\nряда\",,,,,\r\n"
+        "О,,,,,,\r\n");
+    EXPECT_TRUE(conversion.host.messages.empty()) << "CSV keeps long names";
+}
+
+TEST(TextConversion, NameWithoutExtensionGivesTheDefaultFormat)
+{
+    Conversion conversion(PlainSchema, "PLAIN");
+    conversion.state.tableName = "EDVTAB";
+    try {
+        conversion.run(crlf({ Utf8ToCp1251("ОИванов"), Utf8ToCp1251("ВЗаголовок"), Utf8ToCp1251("ОЁж") }));
+    } catch (const TableError& error) {
+        if (std::string(error.what()).find("not supported yet") != std::string::npos)
+            GTEST_SKIP() << "the SQLite backend cannot load tables yet: " << error.what();
+        throw;
+    }
+    EXPECT_EQ(test::SqliteRows(conversion.home.file("EDVTAB.DB"), "SELECT TYPE, NAME FROM EDVTAB"),
+        (std::vector<test::SqlRow> { { "О", "Иванов" }, { "О", "Ёж" } }));
+}
+
+TEST(TextConversion, ProgressEveryFiftyLinesLongLinesAndASecondRunReplacingTheFirst)
+{
+    const std::string schema = "[LONG]\r\nField1 = TYPE,CHAR,1,00,00\r\nField2 = FAR,CHAR,5,00,3000\r\n";
+    Conversion conversion(schema, "LONG");
+    std::string line = std::string("О"_w) + std::string(2999, 'x') + "FAR  ";
+    std::vector<std::string> lines(120, line);
+    lines[7] = std::string("В"_w); // not taken
+    std::string data;
+    for (const std::string& l : lines)
+        data += l + "\r\n";
+    ASSERT_TRUE(conversion.run(data).started);
+    EXPECT_EQ(conversion.host.progressMaximum, data.size() / (3005 + 2));
+    EXPECT_EQ(conversion.host.progress, (std::vector<std::uint64_t> { 50, 100 }));
+    EXPECT_FALSE(conversion.host.progressVisible);
+    const std::string first = test::dumpDbf(conversion.home.file("edv.dbf"));
+    EXPECT_EQ(std::count(first.begin(), first.end(), '\n'), 3 + 119) << first;
+    EXPECT_NE(first.find("\nО|FAR\n"), std::string::npos) << "a field beyond 2047 characters";
+
+    ASSERT_TRUE(conversion.run(crlf({ Utf8ToCp1251("ОA"), Utf8ToCp1251("ОB") })).started);
+    EXPECT_EQ(test::dumpDbf(conversion.home.file("edv.dbf")),
+        "language 0xc9\nfield type C 1 0\nfield far C 5 0\nО|\nО|\n");
+    EXPECT_EQ(conversion.files(), (std::vector<std::string> { "LONG.SCH", "data.txt", "edv.dbf" }));
+}
+
+TEST(TextConversion, RefusalsAndFailuresLeaveAnEarlierTableAsItWas)
+{
+    struct Case {
+        const char* edge;
+        std::string schema;
+        std::string table;   // edtTblName; "@data" stands for the data file's own name
+        bool removeData;     // the data file is missing
+        const char* message; // shown before anything is written, or "" when the run fails
+        const char* failure; // in the message of the failure that ends the run
+    };
+    const Case cases[] = {
+        { "schema without fields", "[EMPTY]\r\nFILETYPE = FIXED\r\n", "edv.dbf", false, "Ошибка в схеме!",
+            "" },
+        { "table over the data file", std::string(PlainSchema), "@data", false,
+            "Таблица не может быть записана поверх входного файла", "" },
+        { "table over the data file in another case", std::string(PlainSchema), "DATA.TXT", false,
+            "Таблица не может быть записана поверх входного файла", "" },
+        { "table over the schema", std::string(PlainSchema), "conv.sch", false,
+            "Таблица не может быть записана поверх входного файла", "" },
+        { "missing data file", std::string(PlainSchema), "edv.dbf", true, "", "data.txt" },
+        { "missing directory of the table", std::string(PlainSchema), "@dir/none/t.dbf", false, "", "none" },
+        { "text field wider than dBASE allows",
+            "[WIDE]\r\nField1 = TYPE,CHAR,1,00,00\r\nField2 = WIDE,CHAR,300,00,1\r\n", "edv.dbf", false, "",
+            "WIDE" },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.edge);
+        Conversion conversion(c.schema);
+        const std::string earlier = conversion.home.write("edv.dbf", "an earlier table");
+        const std::string data = crlf({ Utf8ToCp1251("ОИванов") });
+        conversion.state.dataFile = conversion.home.write("data.txt", data);
+        conversion.state.tableName = c.table == "@data" ? conversion.state.dataFile
+            : c.table.starts_with("@dir/")              ? conversion.home.path() / c.table.substr(5)
+                                                        : fs::path(c.table);
+        if (c.removeData)
+            fs::remove(conversion.state.dataFile);
+        const std::vector<std::string> before = conversion.files();
+        try {
+            const RunResult result = ConvertText(conversion.state, conversion.host);
+            EXPECT_FALSE(result.started);
+            ASSERT_EQ(conversion.host.messages.size(), 1u);
+            EXPECT_TRUE(conversion.host.messages[0].starts_with(Utf8ToCp1251(c.message)))
+                << Cp1251ToUtf8(conversion.host.messages[0]);
+            EXPECT_STREQ(c.failure, "");
+        } catch (const Error& error) {
+            EXPECT_NE(std::string(error.what()).find(c.failure), std::string::npos) << error.what();
+            EXPECT_STREQ(c.message, "");
+            EXPECT_FALSE(conversion.host.progressVisible);
+        }
+        EXPECT_EQ(conversion.host.reportsShown, 0);
+        EXPECT_EQ(conversion.files(), before);
+        EXPECT_EQ(test::readFile(earlier), "an earlier table");
+        if (!c.removeData) {
+            EXPECT_EQ(test::readFile(conversion.state.dataFile.string()), data);
+        }
+    }
+}
+
+TEST(TextConversion, DeclinedQuestionChangesNothing)
+{
+    Conversion conversion(PlainSchema, "PLAIN");
+    conversion.host.answer = false;
+    conversion.host.report.AppendLine("earlier report");
+    EXPECT_FALSE(conversion.run(crlf({ Utf8ToCp1251("ОИванов") })).started);
+    EXPECT_EQ(conversion.host.reportLines(), std::vector<std::string> { "earlier report" });
+    EXPECT_EQ(conversion.files(), (std::vector<std::string> { "PLAIN.SCH", "data.txt" }));
+}
+
+} // namespace
+} // namespace venqor

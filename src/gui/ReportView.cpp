@@ -6,9 +6,11 @@
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QPlainTextEdit>
+#include <QPrinter>
 #include <QTextCursor>
 #include <QTextDocument>
 
+#include <memory>
 #include <vector>
 
 namespace venqor::gui {
@@ -92,6 +94,16 @@ void ShowDocument(QPlainTextEdit& view, const ReportDocument& report)
     }
     cursor.endEditBlock();
     view.moveCursor(QTextCursor::Start);
+}
+
+void PrintView(const QPlainTextEdit& view, QPrinter& printer)
+{
+    const std::unique_ptr<QTextDocument> printable(view.document()->clone());
+    QFont font = view.font();
+    if (font.pixelSize() > 0)
+        font.setPointSizeF(font.pixelSize() * 72.0 / view.logicalDpiY());
+    printable->setDefaultFont(font);
+    printable->print(&printer);
 }
 
 } // namespace venqor::gui

@@ -4,6 +4,7 @@
 #include <QFont>
 
 class QPlainTextEdit;
+class QPrinter;
 
 namespace venqor {
 class ReportDocument;
@@ -23,5 +24,9 @@ QFont ReportFont();
 // Replaces the view's text by the report's lines with their colours, bold runs and fonts,
 // in one edit block without undo, so that a long report shows at once.
 void ShowDocument(QPlainTextEdit& view, const ReportDocument& report);
+
+// Prints the view with its colours, bold runs and font as one job. A font sized in screen
+// pixels is printed at the same size in points as on the screen, not in printer dots.
+void PrintView(const QPlainTextEdit& view, QPrinter& printer);
 
 } // namespace venqor::gui

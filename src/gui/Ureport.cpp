@@ -193,7 +193,7 @@ void TfrmReport::btnPrintRTFClick()
     }
     QPrinter printer(defaultPrinter, QPrinter::HighResolution);
     printer.setDocName(QString());
-    Memo1->print(&printer);
+    PrintView(*Memo1, printer);
     if (printer.printerState() == QPrinter::Error)
         Inform(this,
             QStringLiteral("Не удалось распечатать отчет на принтере %1").arg(defaultPrinter.printerName()));
@@ -234,7 +234,7 @@ void TfrmReport::SaveReportPdf(const QString& fileName)
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName(temp.fileName());
     printer.setDocName(QString());
-    Memo1->print(&printer);
+    PrintView(*Memo1, printer);
     if (printer.printerState() == QPrinter::Error)
         throw IoError("cannot write \"" + name + "\"");
     std::error_code ec;

@@ -30,6 +30,8 @@ void DialogAnswerer::answer()
         return;
     if (auto* box = qobject_cast<QMessageBox*>(modal)) {
         messages << box->text();
+        if (onMessage)
+            onMessage(box->text());
         if (QAbstractButton* ok = box->button(QMessageBox::Ok)) {
             ok->click();
             return;

@@ -29,6 +29,8 @@ public:
     bool yes = true;
     std::optional<QString> saveAs;
     QString find;
+    // Runs when a message box shows, before it is answered.
+    std::function<void(const QString&)> onMessage;
     // Runs while the report viewer is shown, before it is closed.
     std::function<void()> whileReportShown;
     // Runs once right after the first question has been answered.

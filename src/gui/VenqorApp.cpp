@@ -1,5 +1,6 @@
 #include "gui/VenqorApp.h"
 
+#include "gui/ProgramHome.h"
 #include "gui/ScreenshotTour.h"
 #include "gui/uVenqor.h"
 
@@ -23,7 +24,7 @@ int RunVenqor(int argc, char** argv)
     options.addOption(screenshots);
     options.process(application);
 
-    TfrmMain frmMain(ProgramDir());
+    TfrmMain frmMain(DesktopProgramDir());
     frmMain.show();
     if (options.isSet(screenshots))
         new ScreenshotTour(frmMain, QDir(options.value(screenshots)));

@@ -300,7 +300,7 @@ void TfrmMain::FilenameEdit1Change()
     if (state_.Running)
         return;
     takeControls();
-    DetectFormat(state_);
+    Guarded(this, [this] { DetectFormat(state_); });
     showFormat();
 }
 
@@ -309,7 +309,7 @@ void TfrmMain::cbxFrmtListChange()
     if (state_.Running)
         return;
     takeControls();
-    ApplyFormat(state_);
+    Guarded(this, [this] { ApplyFormat(state_); });
     showFormat();
 }
 

@@ -59,7 +59,8 @@ void WindowHost::ShowReport()
 
 void WindowHost::ShowRecordCount(std::string_view text)
 {
-    pendingCount_ = FromCp1251(text);
+    pendingCount_.assign(text);
+    countPending_ = true;
     if (maximum_ == 0 || sinceRepaint_.hasExpired(RepaintMilliseconds))
         repaint();
 }
@@ -90,9 +91,9 @@ void WindowHost::ProgressEnd()
 
 void WindowHost::repaint()
 {
-    if (!pendingCount_.isNull()) {
-        recordCount_.setText(pendingCount_);
-        pendingCount_ = QString();
+    if (countPending_) {
+        recordCount_.setText(FromCp1251(pendingCount_));
+        countPending_ = false;
     }
     if (maximum_ != 0)
         progressBar_.setValue(int(std::min<std::uint64_t>(position_, maximum_) * 100 / maximum_));

@@ -3,9 +3,9 @@
 #include "run/RunHost.h"
 
 #include <QElapsedTimer>
-#include <QString>
 
 #include <cstdint>
+#include <string>
 
 class QLabel;
 class QProgressBar;
@@ -46,7 +46,8 @@ private:
 
     std::uint64_t maximum_ = 0;
     std::uint64_t position_ = 0;
-    QString pendingCount_;
+    std::string pendingCount_; // Windows-1251, shown at the next repaint
+    bool countPending_ = false;
     QElapsedTimer sinceRepaint_;
 };
 

@@ -108,6 +108,17 @@ TEST(Settings, WhatTheFileHoldsIsShownAndWrittenBackAsItWas)
     }
 }
 
+TEST(Settings, ASettingsFileThatCannotBeWrittenIsReportedAtClose)
+{
+    TempDir dir;
+    DialogAnswerer answers;
+    TfrmMain window(dir.path() / "gone");
+    window.close();
+    ASSERT_EQ(answers.messages.size(), 1);
+    EXPECT_TRUE(answers.messages[0].contains(QStringLiteral("venqor.ini")))
+        << answers.messages[0].toStdString();
+}
+
 TEST(Settings, ACyrillicDataFileNameIsShownAsTheUserWroteIt)
 {
     TempDir dir;

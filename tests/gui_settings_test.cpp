@@ -1,5 +1,6 @@
 #include "gui_support.h"
 
+#include "gui/ProgramHome.h"
 #include "gui/uVenqor.h"
 #include "scan/CodePage.h"
 
@@ -125,6 +126,28 @@ TEST(Settings, ACyrillicDataFileNameIsShownAsTheUserWroteIt)
     dir.write("venqor.ini", "[Init]\r\nLgotName=" + Utf8ToCp1251("/data/Реестр №1.txt") + "\r\n");
     TfrmMain window(dir.path());
     EXPECT_EQ(control<QLineEdit>(window, "FilenameEdit1").text(), QStringLiteral("/data/Реестр №1.txt"));
+}
+
+TEST(Settings, AnInstalledProgramKeepsItsFilesInTheUsersConfigurationDirectory)
+{
+    TempDir dir;
+    const auto bin = dir.path() / "prefix" / "bin";
+    const auto share = dir.path() / "prefix" / "share" / "venqor";
+    std::filesystem::create_directories(bin);
+    std::filesystem::create_directories(share);
+    dir.write("prefix/share/venqor/EDV4.SCH", "installed");
+    dir.write("prefix/share/venqor/FOMS.SCH", "installed");
+    const auto config = dir.path() / "home" / ".config" / "venqor";
+    std::filesystem::create_directories(config);
+    dir.write("home/.config/venqor/EDV4.SCH", "changed by the user");
+
+    EXPECT_EQ(gui::ChooseProgramDir(bin, config), config);
+    EXPECT_EQ(readFile((config / "FOMS.SCH").string()), "installed");
+    EXPECT_EQ(readFile((config / "EDV4.SCH").string()), "changed by the user");
+
+    // A program in a directory of its own with its schema files stays there.
+    dir.write("prefix/bin/EDV4.SCH", "beside the program");
+    EXPECT_EQ(gui::ChooseProgramDir(bin, config), bin);
 }
 
 // The format controls of the window, for comparisons.

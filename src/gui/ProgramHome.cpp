@@ -36,13 +36,16 @@ void copySchemas(const std::filesystem::path& from, const std::filesystem::path&
 
 std::filesystem::path DesktopProgramDir()
 {
-    const std::filesystem::path own = ProgramDir();
     if (const char* home = std::getenv("VENQOR_HOME"); home && *home)
-        return own;
+        return ProgramDir();
+    return ChooseProgramDir(
+        ProgramDir(), ToPath(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation)));
+}
+
+std::filesystem::path ChooseProgramDir(const std::filesystem::path& own, const std::filesystem::path& config)
+{
     if (holdsSchemas(own) && QFileInfo(FromPath(own)).isWritable())
         return own;
-    const std::filesystem::path config
-        = ToPath(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation));
     std::error_code ec;
     std::filesystem::create_directories(config, ec);
     copySchemas(holdsSchemas(own) ? own : own.parent_path() / "share" / "venqor", config);

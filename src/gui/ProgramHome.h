@@ -12,4 +12,9 @@ namespace venqor::gui {
 // existing copy, which the user may have changed, is kept).
 std::filesystem::path DesktopProgramDir();
 
+// The choice above between the program's own directory and the user's configuration
+// directory, which is created when chosen; the installed schema files are looked for in
+// the own directory's ../share/venqor.
+std::filesystem::path ChooseProgramDir(const std::filesystem::path& own, const std::filesystem::path& config);
+
 } // namespace venqor::gui

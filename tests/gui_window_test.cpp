@@ -17,6 +17,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 namespace venqor::test {
 namespace {
 
@@ -140,6 +142,24 @@ TEST(MainWindow, ASecondClickDuringARunDoesNothing)
     EXPECT_EQ(answers.reportsShown, 1);
     EXPECT_TRUE(control(main.window, "btnCheckStrNum").isEnabled());
     EXPECT_EQ(control<QLabel>(main.window, "lblRecCount").text(), QStringLiteral("3000"));
+}
+
+TEST(MainWindow, ClosedDuringARunItClosesWhenTheRunHasEnded)
+{
+    ProgramDirFixture program;
+    DialogAnswerer answers;
+    MainWindow main(program);
+    main.window.show();
+    bool stayedOpen = false;
+    answers.afterFirstQuestion = [&] {
+        main.window.close();
+        stayedOpen = main.window.isVisible() && main.window.State().Running;
+    };
+    main.check(program.dataFile({ record(num(112233445), "Иванов", "Иван", "Иванович", "1950-03-15") }));
+    EXPECT_TRUE(stayedOpen);
+    EXPECT_EQ(answers.reportsShown, 1);
+    EXPECT_FALSE(main.window.isVisible());
+    EXPECT_TRUE(std::filesystem::exists(program.dir.path() / "venqor.ini"));
 }
 
 TEST(MainWindow, AFailureLeavingACommandIsShownAndTheWindowStaysUsable)

@@ -27,6 +27,7 @@
 #include <QStyle>
 
 #include <clocale>
+#include <utility>
 
 namespace venqor::gui {
 
@@ -288,6 +289,7 @@ void TfrmMain::closeEvent(QCloseEvent* event)
 {
     // A run owns the window's state until it ends; the window closes after it.
     if (state_.Running) {
+        closeAfterRun_ = true;
         event->ignore();
         return;
     }
@@ -326,6 +328,8 @@ void TfrmMain::CommandButtonClick(const CommandInfo& command)
     setCommandButtonsEnabled(false);
     Guarded(this, [this, &command] { command.run(state_, *host_); });
     setCommandButtonsEnabled(true);
+    if (std::exchange(closeAfterRun_, false))
+        close();
 }
 
 void TfrmMain::setCommandButtonsEnabled(bool enabled)

@@ -69,6 +69,8 @@ private:
     std::unique_ptr<WindowHost> host_;
     // The command buttons with the command each starts (none while it has not landed).
     std::vector<std::pair<QPushButton*, const CommandInfo*>> commandButtons_;
+    // The window was closed during a run: it closes when the run has ended.
+    bool closeAfterRun_ = false;
 
     QLabel* lblVersion;
     QLabel* Label3;

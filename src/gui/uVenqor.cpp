@@ -16,7 +16,6 @@
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFileInfo>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -86,11 +85,6 @@ void setText(QComboBox& box, const QString& text)
 {
     if (box.currentText() != text)
         box.setCurrentText(text);
-}
-
-QString registerText(const std::string& location)
-{
-    return QFile::decodeName(QByteArray::fromStdString(location));
 }
 
 } // namespace
@@ -166,7 +160,7 @@ void TfrmMain::buildControls()
     lblFmt = label(this, "lblFmt", QString());
 
     Panel1 = named(new QFrame(this), "Panel1");
-    static_cast<QFrame*>(Panel1)->setFrameShape(QFrame::StyledPanel);
+    Panel1->setFrameShape(QFrame::StyledPanel);
     Label1 = label(Panel1, "Label1", QStringLiteral("Число записей"));
     lblRecCount = label(Panel1, "lblRecCount", QString());
     lblRecCount->setMinimumWidth(60);
@@ -342,7 +336,7 @@ void TfrmMain::setCommandButtonsEnabled(bool enabled)
 void TfrmMain::takeControls()
 {
     state_.dataFile = ToPath(FilenameEdit1->text());
-    state_.registerLocation = QFile::encodeName(dedtNUMS->text()).toStdString();
+    state_.registerLocation = ToPath(dedtNUMS->text()).string();
     state_.format = ToCp1251(cbxFrmtList->currentText());
     state_.schema = ToCp1251(cbxSchList->currentText());
     state_.tableName = ToPath(edtTblName->text());
@@ -361,7 +355,7 @@ void TfrmMain::showControls()
     const QSignalBlocker blockFile(FilenameEdit1);
     const QSignalBlocker blockFormat(cbxFrmtList);
     setText(*FilenameEdit1, FromPath(state_.dataFile));
-    setText(*dedtNUMS, registerText(state_.registerLocation));
+    setText(*dedtNUMS, FromPath(state_.registerLocation));
     setText(*cbxCopyCond, FromCp1251(state_.copyCondition));
     setText(*cbxCopyValue, FromCp1251(state_.copyMatchKind));
     chkFoundOnly->setChecked(state_.foundOnly);

@@ -10,6 +10,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QFrame;
 class QLabel;
 class QLineEdit;
 class QProgressBar;
@@ -100,7 +101,7 @@ private:
     QComboBox* cbxCopyValue;
     QLineEdit* edtTblName;
     QLineEdit* edtCopyValue;
-    QWidget* Panel1;
+    QFrame* Panel1;
     QProgressBar* ProgressBar1;
 };
 

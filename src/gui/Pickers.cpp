@@ -1,9 +1,8 @@
 #include "gui/Pickers.h"
 
 #include <QAction>
-#include <QApplication>
+#include <QDir>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QLineEdit>
 #include <QStyle>
 

@@ -45,6 +45,9 @@ struct TMainState {
     bool CollectNotFound = false;
     bool UseQuery = false;
 
+    // The printer port of the report viewer's paged output, a device as the system names it.
+    std::string PrinterPort;
+
     // Where venqor.ini, the schema files and ANKT.DB live.
     std::filesystem::path ProgramDir;
 

@@ -14,6 +14,12 @@ namespace {
 
 constexpr const char* Section = "Init";
 
+#ifdef _WIN32
+constexpr const char* DefaultPrinterPort = "LPT1";
+#else
+constexpr const char* DefaultPrinterPort = "/dev/lp0";
+#endif
+
 // One row per key: its default and how it is read into and written from the state.
 struct SettingKey {
     const char* key;
@@ -47,6 +53,9 @@ const SettingKey Keys[] = {
     { "Query", [](const TMainState&) { return std::string("0"); },
         [](TMainState& s, std::string v) { s.UseQuery = isYes(v); },
         [](const TMainState& s) { return std::string(s.UseQuery ? "1" : "0"); } },
+    { "PrinterPort", [](const TMainState&) { return std::string(DefaultPrinterPort); },
+        [](TMainState& s, std::string v) { s.PrinterPort = Cp1251ToUtf8(v); },
+        [](const TMainState& s) { return Utf8ToCp1251(s.PrinterPort); } },
 };
 
 // Windows-1251 bytes as they are, one value per key, key=value without blanks.

@@ -6,14 +6,16 @@
 
 namespace venqor {
 
-// venqor.ini in ProgramDir, section "Init": NUMS, LgotName, SQL1, SQL2, Query.
+// venqor.ini in ProgramDir, section "Init": NUMS, LgotName, SQL1, SQL2, Query, and
+// PrinterPort, the device of the report viewer's paged output ("LPT1" on Windows,
+// "/dev/lp0" elsewhere).
 // Windows-1251 bytes are kept as they are.
 std::filesystem::path SettingsPath(const TMainState& state);
 
-// Reads the five keys into the state; a missing file, section or key gives its default.
+// Reads the keys into the state; a missing file, section or key gives its default.
 void ReadSettings(TMainState& state);
 
-// Writes the five keys from the state (the SQL texts unchanged, Query as "1" or "0"),
+// Writes the keys from the state (the SQL texts unchanged, Query as "1" or "0"),
 // keeping whatever else the file holds. Throws IoError when the file cannot be written.
 void WriteSettings(const TMainState& state);
 

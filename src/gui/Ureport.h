@@ -1,0 +1,73 @@
+#pragma once
+
+#include "report/ReportDocument.h"
+
+#include <QDialog>
+
+#include <string>
+
+class QCheckBox;
+class QLineEdit;
+class QPlainTextEdit;
+class QSpinBox;
+class QToolButton;
+
+namespace venqor::gui {
+
+// The report viewer "Выходные формы": shows the report of the last command, saves it as
+// text or PDF, prints it paged in code page 866 on the printer port or with its formatting
+// on the default printer. It owns the report; the commands fill it through the host.
+class TfrmReport : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit TfrmReport(QWidget* parent = nullptr);
+
+    ReportDocument& Report() { return report_; }
+    // Shows a newly written report modally; returns when the user closes the window.
+    void ShowNewReport();
+
+    void SetPrinterPort(std::string port) { printerPort_ = std::move(port); }
+    int NlinesMax() const { return NlinesMax_; }
+    const QString& ReportFileName() const { return ReportFileName_; }
+
+    // The operations of the toolbar and the edits.
+    void btnPrintClick();
+    void btnPrintRTFClick();
+    void btnFileClick();
+    void btnPdfClick();
+    void btnCloseClick();
+    void edtNlinesMaxChange();
+    void chkAllPagesClick();
+    void RxSpinEdit1Change();
+    void FindText();
+
+    // Prints the view with its formatting into a PDF file, which replaces an existing file
+    // of that name only when complete. Throws IoError.
+    void SaveReportPdf(const QString& fileName);
+
+private:
+    void FormCreate();
+    void buildControls();
+
+    ReportDocument report_;
+    std::string printerPort_;
+    int NlinesMax_ = 62;
+    QString ReportFileName_;
+    QString lastSearch_;
+
+    QPlainTextEdit* Memo1;
+    QToolButton* sbtnPrint;
+    QToolButton* btnPrintRTF;
+    QToolButton* sbtnSave;
+    QToolButton* sbtnPdf;
+    QToolButton* sbtnExit;
+    QSpinBox* RxSpinEdit1;
+    QLineEdit* edtNlinesMax;
+    QLineEdit* edtFirstPage;
+    QLineEdit* edtLastPage;
+    QCheckBox* cbxFormFeed;
+    QCheckBox* chkAllPages;
+};
+
+} // namespace venqor::gui

@@ -76,8 +76,8 @@ TEST(CliRegister, HelpListsTheCommandAndItsForms)
         { std::vector<std::string> { "register", "--help" }, { "register", "demo", "--help" } }) {
         const CliRun run = test::runCli(dir, args);
         EXPECT_EQ(run.status, 0);
-        EXPECT_NE(run.out.find("venqor-cli register import SOURCE DIR"), std::string::npos) << run.out;
-        EXPECT_NE(run.out.find("venqor-cli register demo DIR [--rows N] [--seed S]"), std::string::npos);
+        EXPECT_NE(run.out.find("venqor-cli register import SOURCE LOCATION"), std::string::npos) << run.out;
+        EXPECT_NE(run.out.find("venqor-cli register demo LOCATION [--rows N] [--seed S]"), std::string::npos);
     }
 }
 
@@ -91,10 +91,10 @@ TEST(CliRegister, UsageErrorsExitWithTwo)
     const Case cases[] = {
         { "no action", { "register" }, "missing import or demo" },
         { "unknown action", { "register", "export" }, "unknown register command \"export\"" },
-        { "import without DIR", { "register", "import", "r.csv" }, "missing DIR" },
+        { "import without LOCATION", { "register", "import", "r.csv" }, "missing LOCATION" },
         { "import with one argument too many", { "register", "import", "r.csv", "d", "e" },
             "unexpected argument e" },
-        { "demo without DIR", { "register", "demo" }, "missing DIR" },
+        { "demo without LOCATION", { "register", "demo" }, "missing LOCATION" },
         { "rows not a number", { "register", "demo", "d", "--rows", "many" },
             "option --rows takes a number" },
         { "negative rows", { "register", "demo", "d", "--rows", "-5" }, "option --rows takes a number" },

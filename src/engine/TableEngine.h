@@ -106,10 +106,13 @@ public:
     virtual void commit() = 0;
 };
 
-// An index of a loaded table, besides its primary key.
+// An index of a loaded table, besides its primary key: its key fields, and further fields
+// it carries so that a lookup by its key is answered from the index alone (an SQLite index
+// takes them as its last key fields).
 struct IndexDef {
     std::string name;
     std::vector<std::string> fields;
+    std::vector<std::string> included = {};
 };
 
 // A parameterised statement with named parameters (:NAME), prepared once and re-run with

@@ -14,6 +14,11 @@ namespace {
 
 constexpr Oid int2Type = 21;
 constexpr Oid int4Type = 23;
+constexpr Oid int8Type = 20;
+constexpr Oid textType = 25;
+constexpr Oid varcharType = 1043;
+constexpr Oid float8Type = 701;
+constexpr Oid dateType = 1082;
 
 // YYYY-MM-DD, also as the start of a timestamp.
 std::optional<Date> parseIsoStart(std::string_view text)
@@ -52,6 +57,29 @@ void checkRange(const Column& column, std::int64_t value, std::string_view owner
 }
 
 } // namespace
+
+Column ColumnOf(const FieldDef& field)
+{
+    Column column;
+    column.name = field.name;
+    switch (field.type) {
+    case FieldType::Text:
+        column.type = field.size > 0 ? varcharType : textType;
+        column.width = field.size > 0 ? field.size : 0;
+        break;
+    case FieldType::Integer:
+        column.type = int8Type;
+        break;
+    case FieldType::Float:
+        column.type = float8Type;
+        break;
+    case FieldType::Date:
+        column.type = dateType;
+        break;
+    }
+    column.kind = KindOfType(column.type);
+    return column;
+}
 
 std::vector<Column> ResultColumns(const PGresult* result)
 {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/TableEngine.h"
 #include "engine/pg/PgConnection.h"
 #include "scan/Dates.h"
 
@@ -14,6 +15,9 @@ struct Column {
     Kind kind = Kind::Other;
     int width = 0; // characters of a varchar/char column; 0 for no limit
 };
+
+// The column a table created from a field definition has (see SqlType).
+Column ColumnOf(const FieldDef& field);
 
 // The columns of a result (a described statement or a lookup).
 std::vector<Column> ResultColumns(const PGresult* result);

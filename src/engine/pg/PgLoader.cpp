@@ -1,0 +1,237 @@
+#include "engine/pg/PgLoader.h"
+
+#include "engine/pg/PgNames.h"
+#include "engine/pg/PgValues.h"
+#include "scan/Errors.h"
+#include "scan/FieldText.h"
+
+#include <unordered_set>
+
+namespace venqor::pg {
+
+namespace {
+
+constexpr std::size_t copyChunk = 256 * 1024; // bytes of rows sent to the server at once
+
+// A value in COPY's text format: backslash, tab, line feed and carriage return escaped.
+void appendEscaped(std::string& out, std::string_view value)
+{
+    for (const char c : value) {
+        switch (c) {
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        default:
+            out += c;
+        }
+    }
+}
+
+class PgLoader final : public TableLoader {
+public:
+    PgLoader(std::shared_ptr<Connection> conn, const std::string& name, const std::vector<FieldDef>& fields,
+        std::string_view primaryKey, const std::vector<IndexDef>& indexes)
+        : conn_(std::move(conn))
+        , name_(name)
+        , owner_(conn_->location() + ": " + name)
+    {
+        std::string columns;
+        for (std::size_t i = 0; i < fields.size(); ++i) {
+            for (std::size_t j = 0; j < i; ++j)
+                if (SameName(fields[j].name, fields[i].name))
+                    fail("the field " + fields[i].name + " is defined twice");
+            columns += (i ? ", " : "") + Identifier(fields[i].name, *conn_, name_) + " " + SqlType(fields[i]);
+            columns_.push_back(ColumnOf(fields[i]));
+            if (!primaryKey.empty() && SameName(fields[i].name, primaryKey))
+                key_ = static_cast<int>(i);
+        }
+        if (fields.empty())
+            fail("a table needs at least one field");
+        if (!primaryKey.empty() && key_ < 0)
+            fail("the primary key " + std::string(primaryKey) + " is none of the fields");
+        const std::string table = Identifier(name_, *conn_, name_);
+        cells_.assign(columns_.size(), std::nullopt);
+
+        conn_->begin(Connection::Transaction::Write);
+        try {
+            // Unqualified names would find a table of that name in any schema of the path;
+            // the new table and the old one are both named in the schema that CREATE uses.
+            const Result path = conn_->exec("SELECT current_schema()", name_);
+            if (PQgetisnull(path.get(), 0, 0))
+                fail("no schema to create the table in (the search path names none that can be used)");
+            const std::string schema = CatalogIdentifier(PQgetvalue(path.get(), 0, 0)) + ".";
+            // Unique among the connections open now, and never committed under this name.
+            const std::string newName = "venqor_load_" + std::to_string(conn_->serverProcess());
+            newTable_ = schema + CatalogIdentifier(newName);
+            table_ = schema + table;
+            tableName_ = table;
+            conn_->exec("CREATE TABLE " + newTable_ + " (" + columns + ")", name_);
+
+            // The key first, then the other indexes, each built under a temporary name and
+            // renamed when the old table (and so its indexes) are gone.
+            if (key_ >= 0) {
+                const std::string key = CatalogIdentifier(newName + "_key");
+                build_.push_back("ALTER TABLE " + newTable_ + " ADD CONSTRAINT " + key + " PRIMARY KEY ("
+                    + Identifier(primaryKey, *conn_, name_) + ")");
+                rename_.push_back("ALTER INDEX " + schema + key + " RENAME TO "
+                    + Identifier(name_ + "_pkey", *conn_, name_));
+            }
+            for (std::size_t i = 0; i < indexes.size(); ++i) {
+                const std::string index = CatalogIdentifier(newName + "_" + std::to_string(i));
+                std::string fieldList;
+                for (const std::string& field : indexes[i].fields)
+                    fieldList += (fieldList.empty() ? "" : ", ") + Identifier(field, *conn_, name_);
+                std::string included;
+                for (const std::string& field : indexes[i].included)
+                    included += (included.empty() ? "" : ", ") + Identifier(field, *conn_, name_);
+                build_.push_back("CREATE INDEX " + index + " ON " + newTable_ + " (" + fieldList + ")"
+                    + (included.empty() ? "" : " INCLUDE (" + included + ")"));
+                rename_.push_back("ALTER INDEX " + schema + index + " RENAME TO "
+                    + Identifier(indexes[i].name, *conn_, name_));
+            }
+            conn_->copyIn("COPY " + newTable_ + " FROM STDIN", name_);
+            copying_ = true;
+        } catch (...) {
+            conn_->rollback();
+            throw;
+        }
+    }
+
+    ~PgLoader() override
+    {
+        if (copying_)
+            conn_->cancelCopy();
+        if (!committed_)
+            conn_->rollback();
+    }
+
+    void insert() override
+    {
+        if (!copying_)
+            fail("the table is no longer being loaded");
+        std::fill(cells_.begin(), cells_.end(), std::nullopt);
+        pending_ = true;
+    }
+
+    void setField(int index, std::string_view text) override
+    {
+        cell(index) = CellFromText(column(index), text, owner_);
+    }
+    void setField(int index, std::int64_t value) override
+    {
+        cell(index) = CellFromInt(column(index), value, owner_);
+    }
+    void setField(int index, Date value) override
+    {
+        cell(index) = CellFromDate(column(index), value, owner_);
+    }
+
+    bool post() override
+    {
+        if (!pending_)
+            fail("no record to post");
+        pending_ = false;
+        if (key_ >= 0) {
+            const std::optional<std::string>& key = cells_[static_cast<std::size_t>(key_)];
+            if (!key)
+                fail("a record without a value in its primary key "
+                    + columns_[static_cast<std::size_t>(key_)].name);
+            if (!keys_.insert(*key).second)
+                return false;
+        }
+        for (std::size_t i = 0; i < cells_.size(); ++i) {
+            if (i > 0)
+                buffer_ += '\t';
+            if (cells_[i])
+                appendEscaped(buffer_, *cells_[i]);
+            else
+                buffer_ += "\\N";
+        }
+        buffer_ += '\n';
+        if (buffer_.size() >= copyChunk)
+            flush();
+        return true;
+    }
+
+    void cancel() override { pending_ = false; }
+
+    void commit() override
+    {
+        if (!copying_)
+            fail("the table is no longer being loaded");
+        flush();
+        copying_ = false;
+        conn_->endCopy(name_);
+        for (const std::string& statement : build_)
+            conn_->exec(statement, name_);
+        // Statistics for the planner, gathered before the old table is locked.
+        conn_->exec("ANALYZE " + newTable_, name_);
+        conn_->exec("DROP TABLE IF EXISTS " + table_, name_);
+        conn_->exec("ALTER TABLE " + newTable_ + " RENAME TO " + tableName_, name_);
+        for (const std::string& statement : rename_)
+            conn_->exec(statement, name_);
+        conn_->commit();
+        committed_ = true;
+    }
+
+private:
+    [[noreturn]] void fail(std::string_view text) const
+    {
+        throw TableError(owner_ + ": " + std::string(text));
+    }
+
+    const Column& column(int index) const
+    {
+        if (!pending_)
+            fail("no record inserted");
+        if (index < 0 || static_cast<std::size_t>(index) >= columns_.size())
+            fail("no field number " + std::to_string(index + 1));
+        return columns_[static_cast<std::size_t>(index)];
+    }
+
+    std::optional<std::string>& cell(int index) { return cells_[static_cast<std::size_t>(index)]; }
+
+    void flush()
+    {
+        if (buffer_.empty())
+            return;
+        conn_->putCopyData(buffer_, name_);
+        buffer_.clear();
+    }
+
+    std::shared_ptr<Connection> conn_;
+    std::string name_;
+    std::string owner_;
+    std::vector<Column> columns_;
+    int key_ = -1;                    // the field of the primary key
+    std::string table_;               // schema and name, quoted
+    std::string tableName_;           // the name alone, quoted
+    std::string newTable_;            // schema and temporary name, quoted
+    std::vector<std::string> build_;  // statements that build the key and the indexes
+    std::vector<std::string> rename_; // statements that give them their names
+    std::vector<std::optional<std::string>> cells_;
+    std::unordered_set<std::string> keys_; // the primary keys posted, in COPY's text form
+    std::string buffer_;                   // rows not yet sent
+    bool pending_ = false;
+    bool copying_ = false;
+    bool committed_ = false;
+};
+
+} // namespace
+
+std::unique_ptr<TableLoader> MakeLoader(std::shared_ptr<Connection> conn, const std::string& name,
+    const std::vector<FieldDef>& fields, std::string_view primaryKey, const std::vector<IndexDef>& indexes)
+{
+    return std::make_unique<PgLoader>(std::move(conn), name, fields, primaryKey, indexes);
+}
+
+} // namespace venqor::pg

@@ -74,7 +74,8 @@ public:
             newTable_ = schema + CatalogIdentifier(newName);
             table_ = schema + table;
             tableName_ = table;
-            conn_->exec("CREATE TABLE " + newTable_ + " (" + columns + ")", name_);
+            conn_->exec(
+                "CREATE TABLE " + newTable_ + " (" + columns + ")", name_ + ": cannot create the new table");
 
             // The key first, then the other indexes, each built under a temporary name and
             // renamed when the old table (and so its indexes) are gone.
@@ -172,13 +173,14 @@ public:
         copying_ = false;
         conn_->endCopy(name_);
         for (const std::string& statement : build_)
-            conn_->exec(statement, name_);
+            conn_->exec(statement, name_ + ": cannot build the indexes");
         // Statistics for the planner, gathered before the old table is locked.
         conn_->exec("ANALYZE " + newTable_, name_);
-        conn_->exec("DROP TABLE IF EXISTS " + table_, name_);
-        conn_->exec("ALTER TABLE " + newTable_ + " RENAME TO " + tableName_, name_);
+        const std::string replacing = name_ + ": cannot replace the old table";
+        conn_->exec("DROP TABLE IF EXISTS " + table_, replacing);
+        conn_->exec("ALTER TABLE " + newTable_ + " RENAME TO " + tableName_, replacing);
         for (const std::string& statement : rename_)
-            conn_->exec(statement, name_);
+            conn_->exec(statement, replacing);
         conn_->commit();
         committed_ = true;
     }

@@ -35,8 +35,8 @@ void syncFile(const std::string& path)
     ::close(fd);
 }
 
-// The statements that build the indexes of table `table` (quoted, with its schema when
-// there is one) under their own names in `schema` ("" for the main one).
+// The statements that build the indexes of table `table` (quoted) of `schema` ("" or
+// "main.") under their own names.
 std::vector<std::string> indexStatements(
     const std::vector<IndexDef>& indexes, const std::string& schema, const std::string& table)
 {
@@ -289,7 +289,7 @@ public:
         finishInserts();
         exec("DROP TABLE IF EXISTS " + table_);
         exec("ALTER TABLE main." + newName_ + " RENAME TO " + table_.substr(5));
-        for (const std::string& statement : indexStatements(indexes_, "main.", table_))
+        for (const std::string& statement : indexStatements(indexes_, "main.", table_.substr(5)))
             exec(statement);
         connection_->commit();
     }

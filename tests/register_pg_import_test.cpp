@@ -220,6 +220,25 @@ TEST(RegisterPgImport, FailedImportLeavesTheEarlierRegisterAsItWas)
     }
 }
 
+TEST(RegisterPgImport, RolesKeepTheirRightsOnTheRegisterAcrossImports)
+{
+    TempDir dir;
+    PgSchema schema;
+    const std::string source = dir.write("r.csv", "NUM,FAM,NAM,OTCH,BIRTH\n1001,А,Б,В,\n");
+    ImportRegister(source, schema.uri());
+    test::PgRows(baseUri(),
+        "DO $$BEGIN CREATE ROLE venqor_checker LOGIN; EXCEPTION WHEN duplicate_object THEN NULL; END$$;"
+        " GRANT USAGE ON SCHEMA "
+            + schema.name() + " TO venqor_checker; GRANT SELECT ON " + schema.name()
+            + ".nums TO venqor_checker WITH GRANT OPTION");
+    ImportRegister(source, schema.uri());
+    const std::string checker = schema.uri() + "&user=venqor_checker";
+    EXPECT_EQ(joined(test::PgRows(checker, "SELECT NUM FROM NUMS")), std::vector<std::string> { "1001" });
+    EXPECT_EQ(joined(test::PgRows(schema.uri(),
+                  "SELECT array_to_string(relacl, ',') FROM pg_class WHERE oid = 'nums'::regclass")),
+        std::vector<std::string> { "postgres=arwdDxt/postgres,venqor_checker=r*/postgres" });
+}
+
 TEST(RegisterPgImport, BadLocationsSayWhyExitOneAndChangeNothing)
 {
     TempDir dir;

@@ -177,6 +177,15 @@ public:
         // Statistics for the planner, gathered before the old table is locked.
         conn_->exec("ANALYZE " + newTable_, name_);
         const std::string replacing = name_ + ": cannot replace the old table";
+        // Whoever was given rights on the old table (the roles that only check) keeps them.
+        const Result grants = conn_->execParams(
+            "SELECT format('GRANT %s ON %s TO %s%s', a.privilege_type, $2::text,"
+            " CASE WHEN a.grantee = 0 THEN 'PUBLIC' ELSE quote_ident(pg_get_userbyid(a.grantee)) END,"
+            " CASE WHEN a.is_grantable THEN ' WITH GRANT OPTION' ELSE '' END) FROM pg_class c,"
+            " aclexplode(c.relacl) a WHERE c.oid = to_regclass($1) AND a.grantee <> c.relowner",
+            { table_, newTable_ }, replacing);
+        for (int row = 0; row < PQntuples(grants.get()); ++row)
+            conn_->exec(PQgetvalue(grants.get(), row, 0), replacing);
         conn_->exec("DROP TABLE IF EXISTS " + table_, replacing);
         conn_->exec("ALTER TABLE " + newTable_ + " RENAME TO " + tableName_, replacing);
         for (const std::string& statement : rename_)

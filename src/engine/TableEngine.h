@@ -159,7 +159,8 @@ public:
     virtual void commit() = 0;
 };
 
-// Opens a location; TableError when it names nothing usable.
+// Opens a location; TableError when it names nothing usable. A directory that does not
+// exist is refused on first use instead, so that load() can make it.
 std::unique_ptr<Database> OpenDatabase(const std::string& location);
 
 } // namespace venqor

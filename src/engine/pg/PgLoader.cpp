@@ -5,7 +5,9 @@
 #include "scan/Errors.h"
 #include "scan/FieldText.h"
 
-#include <unordered_set>
+#include <algorithm>
+#include <cstdint>
+#include <functional>
 
 namespace venqor::pg {
 
@@ -16,25 +18,61 @@ constexpr std::size_t copyChunk = 256 * 1024; // bytes of rows sent to the serve
 // A value in COPY's text format: backslash, tab, line feed and carriage return escaped.
 void appendEscaped(std::string& out, std::string_view value)
 {
-    for (const char c : value) {
-        switch (c) {
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        default:
-            out += c;
+    std::size_t plain = 0; // start of the run of characters taken as they are
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        const char c = value[i];
+        if (c != '\\' && c != '\t' && c != '\n' && c != '\r')
+            continue;
+        out.append(value.substr(plain, i - plain));
+        out += '\\';
+        out += c == '\t' ? 't' : c == '\n' ? 'n' : c == '\r' ? 'r' : c;
+        plain = i + 1;
+    }
+    out.append(value.substr(plain));
+}
+
+// The primary keys posted so far, in COPY's text form: an open-addressing hash table over
+// one vector of keys, without a node per key (a million keys cost tens of megabytes and
+// milliseconds, not hundreds).
+class KeySet {
+public:
+    // False when the key is there already.
+    bool insert(const std::string& key)
+    {
+        if ((keys_.size() + 1) * 2 > slots_.size())
+            grow();
+        const std::size_t hash = std::hash<std::string> {}(key);
+        for (std::size_t slot = hash & mask_;; slot = (slot + 1) & mask_) {
+            const std::uint32_t entry = slots_[slot];
+            if (entry == 0) {
+                keys_.push_back(key);
+                hashes_.push_back(hash);
+                slots_[slot] = static_cast<std::uint32_t>(keys_.size());
+                return true;
+            }
+            if (hashes_[entry - 1] == hash && keys_[entry - 1] == key)
+                return false;
         }
     }
-}
+
+private:
+    void grow()
+    {
+        slots_.assign(std::max<std::size_t>(slots_.size() * 2, 1024), 0);
+        mask_ = slots_.size() - 1;
+        for (std::size_t i = 0; i < hashes_.size(); ++i) {
+            std::size_t slot = hashes_[i] & mask_;
+            while (slots_[slot] != 0)
+                slot = (slot + 1) & mask_;
+            slots_[slot] = static_cast<std::uint32_t>(i + 1);
+        }
+    }
+
+    std::vector<std::string> keys_;
+    std::vector<std::size_t> hashes_;
+    std::vector<std::uint32_t> slots_; // 1 + the index of a key, 0 for a free slot
+    std::size_t mask_ = 0;
+};
 
 class PgLoader final : public TableLoader {
 public:
@@ -59,7 +97,8 @@ public:
         if (!primaryKey.empty() && key_ < 0)
             fail("the primary key " + std::string(primaryKey) + " is none of the fields");
         const std::string table = Identifier(name_, *conn_, name_);
-        cells_.assign(columns_.size(), std::nullopt);
+        cells_.resize(columns_.size());
+        present_.resize(columns_.size());
 
         conn_->begin(Connection::Transaction::Write);
         try {
@@ -119,21 +158,24 @@ public:
     {
         if (!copying_)
             fail("the table is no longer being loaded");
-        std::fill(cells_.begin(), cells_.end(), std::nullopt);
+        std::fill(present_.begin(), present_.end(), false);
         pending_ = true;
     }
 
     void setField(int index, std::string_view text) override
     {
-        cell(index) = CellFromText(column(index), text, owner_);
+        const Column& field = column(index);
+        present(index) = TextCell(field, text, owner_, cell(index));
     }
     void setField(int index, std::int64_t value) override
     {
-        cell(index) = CellFromInt(column(index), value, owner_);
+        const Column& field = column(index);
+        present(index) = IntCell(field, value, owner_, cell(index));
     }
     void setField(int index, Date value) override
     {
-        cell(index) = CellFromDate(column(index), value, owner_);
+        const Column& field = column(index);
+        present(index) = DateCell(field, value, owner_, cell(index));
     }
 
     bool post() override
@@ -142,18 +184,17 @@ public:
             fail("no record to post");
         pending_ = false;
         if (key_ >= 0) {
-            const std::optional<std::string>& key = cells_[static_cast<std::size_t>(key_)];
-            if (!key)
-                fail("a record without a value in its primary key "
-                    + columns_[static_cast<std::size_t>(key_)].name);
-            if (!keys_.insert(*key).second)
+            const auto key = static_cast<std::size_t>(key_);
+            if (!present_[key])
+                fail("a record without a value in its primary key " + columns_[key].name);
+            if (!keys_.insert(cells_[key]))
                 return false;
         }
         for (std::size_t i = 0; i < cells_.size(); ++i) {
             if (i > 0)
                 buffer_ += '\t';
-            if (cells_[i])
-                appendEscaped(buffer_, *cells_[i]);
+            if (present_[i])
+                appendEscaped(buffer_, cells_[i]);
             else
                 buffer_ += "\\N";
         }
@@ -209,7 +250,8 @@ private:
         return columns_[static_cast<std::size_t>(index)];
     }
 
-    std::optional<std::string>& cell(int index) { return cells_[static_cast<std::size_t>(index)]; }
+    std::string& cell(int index) { return cells_[static_cast<std::size_t>(index)]; }
+    std::vector<bool>::reference present(int index) { return present_[static_cast<std::size_t>(index)]; }
 
     void flush()
     {
@@ -229,9 +271,10 @@ private:
     std::string newTable_;            // schema and temporary name, quoted
     std::vector<std::string> build_;  // statements that build the key and the indexes
     std::vector<std::string> rename_; // statements that give them their names
-    std::vector<std::optional<std::string>> cells_;
-    std::unordered_set<std::string> keys_; // the primary keys posted, in COPY's text form
-    std::string buffer_;                   // rows not yet sent
+    std::vector<std::string> cells_;  // the values of the pending row, kept from row to row
+    std::vector<bool> present_;       // which of them are not NULL
+    KeySet keys_;                     // the primary keys posted
+    std::string buffer_;              // rows not yet sent
     bool pending_ = false;
     bool copying_ = false;
     bool committed_ = false;

@@ -34,6 +34,25 @@ TEST(CliRegister, ImportsACsvRegister)
         expected);
 }
 
+TEST(CliRegister, ImportsIntoATableOfOneSqliteFile)
+{
+    TempDir dir;
+    const std::string source = dir.write("r.csv", "NUM,FAM,NAM,OTCH,BIRTH\n1001,А,Б,В,\n1002,Г,Д,Е,\n");
+    const std::string file = dir.file("office.db");
+    const CliRun missing = test::runCli(dir, { "register", "import", source, "sqlite:" + file });
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_NE(missing.err.find("no such file"), std::string::npos) << missing.err;
+    EXPECT_FALSE(std::filesystem::exists(file));
+
+    // An SQLite file that holds a register already: its NUMS is replaced.
+    ASSERT_EQ(test::runCli(dir, { "register", "demo", dir.path().string(), "--rows", "3" }).status, 0);
+    std::filesystem::rename(dir.file("NUMS.DB"), file);
+    const CliRun run = test::runCli(dir, { "register", "import", source, "sqlite:" + file });
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "imported 2 rows into NUMS of sqlite:" + file + "\n");
+    EXPECT_EQ(rowCount(file), "2");
+}
+
 TEST(CliRegister, FailedImportSaysWhereAndLeavesTheRegister)
 {
     TempDir dir;

@@ -34,6 +34,25 @@ TEST(CliRegister, ImportsACsvRegister)
         expected);
 }
 
+TEST(CliRegister, ImportsIntoATableOfOneSqliteFile)
+{
+    TempDir dir;
+    const std::string source = dir.write("r.csv", "NUM,FAM,NAM,OTCH,BIRTH\n1001,А,Б,В,\n1002,Г,Д,Е,\n");
+    const std::string file = dir.file("office.db");
+    const CliRun missing = test::runCli(dir, { "register", "import", source, "sqlite:" + file });
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_NE(missing.err.find("no such file"), std::string::npos) << missing.err;
+    EXPECT_FALSE(std::filesystem::exists(file));
+
+    // An SQLite file that holds a register already: its NUMS is replaced.
+    ASSERT_EQ(test::runCli(dir, { "register", "demo", dir.path().string(), "--rows", "3" }).status, 0);
+    std::filesystem::rename(dir.file("NUMS.DB"), file);
+    const CliRun run = test::runCli(dir, { "register", "import", source, "sqlite:" + file });
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "imported 2 rows into NUMS of sqlite:" + file + "\n");
+    EXPECT_EQ(rowCount(file), "2");
+}
+
 TEST(CliRegister, FailedImportSaysWhereAndLeavesTheRegister)
 {
     TempDir dir;
@@ -76,8 +95,8 @@ TEST(CliRegister, HelpListsTheCommandAndItsForms)
         { std::vector<std::string> { "register", "--help" }, { "register", "demo", "--help" } }) {
         const CliRun run = test::runCli(dir, args);
         EXPECT_EQ(run.status, 0);
-        EXPECT_NE(run.out.find("venqor-cli register import SOURCE DIR"), std::string::npos) << run.out;
-        EXPECT_NE(run.out.find("venqor-cli register demo DIR [--rows N] [--seed S]"), std::string::npos);
+        EXPECT_NE(run.out.find("venqor-cli register import SOURCE LOCATION"), std::string::npos) << run.out;
+        EXPECT_NE(run.out.find("venqor-cli register demo LOCATION [--rows N] [--seed S]"), std::string::npos);
     }
 }
 
@@ -91,10 +110,10 @@ TEST(CliRegister, UsageErrorsExitWithTwo)
     const Case cases[] = {
         { "no action", { "register" }, "missing import or demo" },
         { "unknown action", { "register", "export" }, "unknown register command \"export\"" },
-        { "import without DIR", { "register", "import", "r.csv" }, "missing DIR" },
+        { "import without LOCATION", { "register", "import", "r.csv" }, "missing LOCATION" },
         { "import with one argument too many", { "register", "import", "r.csv", "d", "e" },
             "unexpected argument e" },
-        { "demo without DIR", { "register", "demo" }, "missing DIR" },
+        { "demo without LOCATION", { "register", "demo" }, "missing LOCATION" },
         { "rows not a number", { "register", "demo", "d", "--rows", "many" },
             "option --rows takes a number" },
         { "negative rows", { "register", "demo", "d", "--rows", "-5" }, "option --rows takes a number" },

@@ -2,6 +2,7 @@
 
 #include "scan/CodePage.h"
 #include "scan/Errors.h"
+#include "support/DbfFixtures.h"
 #include "support/RecordingProgress.h"
 #include "support/SqliteQuery.h"
 #include "support/TempDir.h"
@@ -16,7 +17,9 @@ namespace venqor {
 namespace {
 
 namespace fs = std::filesystem;
+using test::DbfRecord;
 using test::TempDir;
+using test::WriteDbf;
 
 // Every Cyrillic letter of Windows-1251 with Ё, ё and №, as UTF-8.
 constexpr const char* alphabet = "АБВГДЕЁЖЗИЙКЛМНОПРСТУФХЦЧШЩЪЫЬЭЮЯабвгдеёжзийклмнопрстуфхцчшщъыьэюя№";
@@ -146,67 +149,6 @@ TEST(RegisterImport, BuildsTheKeyAndTheNameIndex)
 
 // --- dBASE sources, written with shapelib the way old register programs wrote them ---
 
-struct DbfRecord {
-    std::int32_t num;
-    const char* fam; // UTF-8, written in the file's code page
-    const char* nam;
-    const char* otch;
-    const char* birth; // the raw D field: YYYYMMDD or blanks
-    const char* cond;
-    const char* sex;
-    bool deleted = false;
-};
-
-std::string toCodePage(const std::string& utf8, bool cp866)
-{
-    const std::string cp1251 = Utf8ToCp1251(utf8);
-    if (!cp866)
-        return cp1251;
-    std::string out;
-    for (const char c : cp1251) {
-        const auto b = static_cast<unsigned char>(c);
-        if (b < 0x80) {
-            out += c;
-            continue;
-        }
-        const char16_t u = Cp1251ToUnicodeTable[b - 0x80];
-        const auto it = std::find(Cp866ToUnicodeTable.begin(), Cp866ToUnicodeTable.end(), u);
-        if (it == Cp866ToUnicodeTable.end())
-            throw std::runtime_error("no such letter in code page 866");
-        out += static_cast<char>(0x80 + (it - Cp866ToUnicodeTable.begin()));
-    }
-    return out;
-}
-
-void writeDbf(
-    const std::string& path, const char* codePage, bool cp866, const std::vector<DbfRecord>& records)
-{
-    DBFHandle h = codePage ? DBFCreateEx(path.c_str(), codePage) : DBFCreate(path.c_str());
-    ASSERT_NE(h, nullptr);
-    DBFAddField(h, "NUM", FTInteger, 9, 0);
-    DBFAddField(h, "FAM", FTString, 70, 0);
-    DBFAddField(h, "NAM", FTString, 20, 0);
-    DBFAddField(h, "OTCH", FTString, 20, 0);
-    DBFAddNativeFieldType(h, "BIRTH", 'D', 8, 0);
-    DBFAddField(h, "COND", FTString, 1, 0);
-    DBFAddField(h, "SEX", FTString, 1, 0);
-    DBFAddField(h, "KEEP", FTLogical, 1, 0); // not taken by the import
-    for (int i = 0; i < static_cast<int>(records.size()); ++i) {
-        const DbfRecord& r = records[static_cast<std::size_t>(i)];
-        EXPECT_TRUE(DBFWriteIntegerAttribute(h, i, 0, r.num));
-        int field = 1;
-        for (const char* text : { r.fam, r.nam, r.otch })
-            EXPECT_TRUE(DBFWriteStringAttribute(h, i, field++, toCodePage(text, cp866).c_str()));
-        EXPECT_TRUE(DBFWriteAttributeDirectly(h, i, 4, const_cast<char*>(r.birth)));
-        EXPECT_TRUE(DBFWriteStringAttribute(h, i, 5, r.cond));
-        EXPECT_TRUE(DBFWriteStringAttribute(h, i, 6, toCodePage(r.sex, cp866).c_str()));
-        EXPECT_TRUE(DBFWriteLogicalAttribute(h, i, 7, 'T'));
-        if (r.deleted)
-            DBFMarkRecordDeleted(h, i, 1);
-    }
-    DBFClose(h);
-}
-
 TEST(RegisterImport, DbaseSourcesInEitherCodePage)
 {
     struct Case {
@@ -236,7 +178,7 @@ TEST(RegisterImport, DbaseSourcesInEitherCodePage)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.edge);
         TempDir dir;
-        writeDbf(dir.file("register.dbf"), c.codePage, c.cp866, records);
+        WriteDbf(dir.file("register.dbf"), c.codePage, c.cp866, records);
         const std::string source = dir.file("Register.Dbf"); // the extension in any case
         fs::rename(dir.file("register.dbf"), source);
         ASSERT_EQ(static_cast<unsigned char>(test::readFile(source).at(29)), c.languageByte);
@@ -252,7 +194,7 @@ std::string truncatedDbf()
 {
     TempDir scratch;
     const std::string path = scratch.file("t.dbf");
-    writeDbf(path, "LDID/201", false,
+    WriteDbf(path, "LDID/201", false,
         { { 1001, "А", "Б", "В", "19500115", "", "М" }, { 1002, "Г", "Д", "Е", "19500115", "", "М" } });
     const std::string bytes = test::readFile(path);
     return bytes.substr(0, bytes.size() - 60);
@@ -262,7 +204,7 @@ std::string dbfWithRecord(const DbfRecord& record)
 {
     TempDir scratch;
     const std::string path = scratch.file("t.dbf");
-    writeDbf(path, "LDID/201", false, { { 1001, "А", "Б", "В", "19500115", "", "М" }, record });
+    WriteDbf(path, "LDID/201", false, { { 1001, "А", "Б", "В", "19500115", "", "М" }, record });
     return test::readFile(path);
 }
 

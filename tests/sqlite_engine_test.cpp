@@ -1,9 +1,11 @@
 #include "engine/TableEngine.h"
 #include "scan/Errors.h"
+#include "support/SqliteQuery.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 // How the SQLite engine maps a directory of NAME.DB files, or one file, onto tables and
@@ -112,6 +114,90 @@ TEST(SqliteEngine, OneFileLocation)
     EXPECT_THROW(OpenDatabase("sqlite:" + dir.file("MISSING.DB")), TableError);
     dir.write("TEXT.DB", "not a database at all, just some text of some length");
     EXPECT_THROW(OpenDatabase("sqlite:" + dir.file("TEXT.DB")), TableError);
+}
+
+// Loads table T (NUM key, NAME, BORN, indexed by NAME) with numbers `from` to `to`, one of
+// them twice; commits when asked.
+void loadNumbers(Database& db, std::int64_t from, std::int64_t to, bool commit)
+{
+    const auto loader = db.load("T",
+        { { "NUM", FieldType::Integer, 0 }, { "NAME", FieldType::Text, 3 }, { "BORN", FieldType::Date, 0 } },
+        "NUM", { { "T_NAME", { "NAME" }, { "BORN" } } });
+    for (std::int64_t number = from; number <= to; ++number) {
+        loader->insert();
+        loader->setField(0, number);
+        loader->setField(1, "name " + std::to_string(number));
+        loader->setField(2, "01.02.2003");
+        EXPECT_TRUE(loader->post());
+    }
+    loader->insert();
+    loader->setField(0, from);
+    EXPECT_FALSE(loader->post()) << "a number loaded twice";
+    if (commit)
+        loader->commit();
+}
+
+TEST(SqliteEngine, LoadedTableTakesThePlaceOfTheOldOneOnlyAtCommit)
+{
+    struct Case {
+        const char* edge;
+        bool singleFile;
+    };
+    for (const Case c : { Case { "directory", false }, Case { "one file with another table", true } }) {
+        SCOPED_TRACE(c.edge);
+        const TempDir dir;
+        const std::string file = dir.file(c.singleFile ? "DATA.DB" : "T.DB");
+        const std::string location = c.singleFile ? "sqlite:" + file : dir.path().string();
+        if (c.singleFile)
+            OpenDatabase(dir.path().string())
+                ->execute("CREATE TABLE DATA (X INTEGER); INSERT INTO DATA VALUES (1)");
+        const auto db = OpenDatabase(location);
+        loadNumbers(*db, 1, 3, true);
+        const std::string rows = "SELECT NUM, NAME, BORN FROM T ORDER BY NUM";
+        const std::vector<test::SqlRow> first
+            = { { "1", "nam", "2003-02-01" }, { "2", "nam", "2003-02-01" }, { "3", "nam", "2003-02-01" } };
+        EXPECT_EQ(test::SqliteRows(file, rows), first);
+
+        {
+            // Other readers see the old table while the new one is loaded, and after a
+            // loader that never commits.
+            const auto loader = db->load("T", { { "NUM", FieldType::Integer, 0 } }, "NUM", {});
+            loader->insert();
+            loader->setField(0, std::int64_t { 9 });
+            EXPECT_TRUE(loader->post());
+            EXPECT_EQ(test::SqliteRows(file, rows), first);
+        }
+        EXPECT_EQ(test::SqliteRows(file, rows), first);
+
+        loadNumbers(*db, 4, 5, true);
+        const std::vector<test::SqlRow> second
+            = { { "4", "nam", "2003-02-01" }, { "5", "nam", "2003-02-01" } };
+        EXPECT_EQ(test::SqliteRows(file, rows), second);
+        const auto index = test::SqliteRows(file,
+            "SELECT group_concat(i.name, ';') FROM pragma_index_list('T') l, pragma_index_info(l.name) i"
+            " WHERE l.name = 'T_NAME'");
+        EXPECT_EQ(index, (std::vector<test::SqlRow> { { "NAME;BORN" } }));
+        if (c.singleFile) {
+            EXPECT_EQ(test::SqliteRows(file, "SELECT name FROM sqlite_schema ORDER BY name"),
+                (std::vector<test::SqlRow> { { "DATA" }, { "T" }, { "T_NAME" } }));
+        } else {
+            std::vector<std::string> files;
+            for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+                files.push_back(entry.path().filename().string());
+            EXPECT_EQ(files, std::vector<std::string> { "T.DB" });
+        }
+    }
+}
+
+TEST(SqliteEngine, LoadIntoAMissingDirectoryMakesIt)
+{
+    const TempDir dir;
+    const std::string location = dir.file("new/sub");
+    const auto db = OpenDatabase(location);
+    EXPECT_THROW(db->table("T")->open(), TableError);
+    EXPECT_FALSE(std::filesystem::exists(location));
+    loadNumbers(*db, 1, 2, true);
+    EXPECT_EQ(single(*OpenDatabase(location), "SELECT count(*) FROM T"), 2);
 }
 
 } // namespace

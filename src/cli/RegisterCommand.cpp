@@ -11,22 +11,26 @@ namespace venqor::cli {
 
 namespace {
 
-constexpr std::string_view usage = R"(Usage: venqor-cli register import SOURCE DIR
-       venqor-cli register demo DIR [--rows N] [--seed S]
+constexpr std::string_view usage = R"(Usage: venqor-cli register import SOURCE LOCATION
+       venqor-cli register demo LOCATION [--rows N] [--seed S]
 
-Builds the register table NUMS as the file DIR/NUMS.DB. An earlier DIR/NUMS.DB is
-replaced only when the new one is complete.
+Builds the register table NUMS in LOCATION: a directory (the file DIR/NUMS.DB, the
+directory made when missing), sqlite:FILE (a table NUMS in that SQLite file) or a
+postgresql:// URI (a table nums in that PostgreSQL database; the password comes from
+~/.pgpass or PGPASSWORD, never from the URI). An earlier register is replaced only when
+the new one is complete; readers see either the old one or the new one.
 
-  import SOURCE DIR   from a dBASE file (.dbf, code page 866 or Windows-1251 as its
-                      language driver says) or a CSV file in UTF-8 whose first line names
-                      the columns NUM, FAM, NAM, OTCH, BIRTH and optionally COND, SEX,
-                      DATMOD. NUM is a body of nine digits or a whole number with its
-                      check number (123-456-789 64); dates are YYYYMMDD, YYYY-MM-DD or
-                      dd.mm.yyyy. A row that cannot be taken stops the import.
-  demo DIR            a synthetic register for trials and benchmarks
-    --rows N          number of people (default 1000)
-    --seed S          the seed the people are made from (default 1); the same seed
-                      gives the same people
+  import SOURCE LOCATION  from a dBASE file (.dbf, code page 866 or Windows-1251 as its
+                          language driver says) or a CSV file in UTF-8 whose first line
+                          names the columns NUM, FAM, NAM, OTCH, BIRTH and optionally
+                          COND, SEX, DATMOD. NUM is a body of nine digits or a whole
+                          number with its check number (123-456-789 64); dates are
+                          YYYYMMDD, YYYY-MM-DD or dd.mm.yyyy. A row that cannot be taken
+                          stops the import.
+  demo LOCATION           a synthetic register for trials and benchmarks
+    --rows N              number of people (default 1000)
+    --seed S              the seed the people are made from (default 1); the same seed
+                          gives the same people
 )";
 
 template <typename Number> Number numberOption(Args& args, std::string_view option, Number max)
@@ -57,25 +61,30 @@ void noMoreArguments(Args& args)
             (args.peek().starts_with("--") ? "unknown option " : "unexpected argument ") + args.peek());
 }
 
-std::string targetName(const std::string& dir)
+// Where the register went, for the closing message: the file in a directory, the table
+// elsewhere.
+std::string targetName(const std::string& location)
 {
-    return (std::filesystem::path(dir) / "NUMS.DB").string();
+    for (const std::string_view scheme : { "sqlite:", "postgresql://", "postgres://" })
+        if (location.starts_with(scheme))
+            return "NUMS of " + location;
+    return (std::filesystem::path(location) / "NUMS.DB").string();
 }
 
 int runImport(Args& args, Io& io)
 {
     const std::string source = positional(args, "SOURCE");
-    const std::string dir = positional(args, "DIR");
+    const std::string location = positional(args, "LOCATION");
     noMoreArguments(args);
     ProgressBar bar(io.err, io.errIsTerminal);
-    const std::int64_t rows = ImportRegister(source, dir, &bar);
-    io.err << "imported " << rows << " rows into " << targetName(dir) << '\n';
+    const std::int64_t rows = ImportRegister(source, location, &bar);
+    io.err << "imported " << rows << " rows into " << targetName(location) << '\n';
     return ExitDone;
 }
 
 int runDemo(Args& args, Io& io)
 {
-    const std::string dir = positional(args, "DIR");
+    const std::string location = positional(args, "LOCATION");
     std::int64_t rows = 1000;
     std::uint64_t seed = 1;
     while (!args.empty()) {
@@ -89,8 +98,8 @@ int runDemo(Args& args, Io& io)
                 (option.starts_with("--") ? "unknown option " : "unexpected argument ") + option);
     }
     ProgressBar bar(io.err, io.errIsTerminal);
-    WriteDemoRegister(dir, rows, seed, &bar);
-    io.err << "wrote " << rows << " demo rows into " << targetName(dir) << '\n';
+    WriteDemoRegister(location, rows, seed, &bar);
+    io.err << "wrote " << rows << " demo rows into " << targetName(location) << '\n';
     return ExitDone;
 }
 

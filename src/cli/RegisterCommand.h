@@ -4,7 +4,7 @@
 
 namespace venqor::cli {
 
-// `register import SOURCE DIR` and `register demo DIR [--rows N] [--seed S]`.
+// `register import SOURCE LOCATION` and `register demo LOCATION [--rows N] [--seed S]`.
 Command RegisterCommand();
 
 } // namespace venqor::cli

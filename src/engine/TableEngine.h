@@ -131,10 +131,13 @@ public:
     virtual std::int64_t recordCount() const = 0;
 };
 
-// An index of a loaded table, besides its primary key.
+// An index of a loaded table, besides its primary key: its key fields, and further fields
+// it carries so that a lookup by its key is answered from the index alone (an SQLite index
+// takes them as its last key fields).
 struct IndexDef {
     std::string name;
     std::vector<std::string> fields;
+    std::vector<std::string> included = {};
 };
 
 // A parameterised statement with named parameters (:NAME), prepared once and re-run with
@@ -185,6 +188,8 @@ public:
 // ending in .dbf (any case) is a dBASE file and one ending in .csv a CSV file (UTF-8, a
 // header row of the field names, RFC 4180 quoting, dates dd.mm.yyyy; written by load()
 // only); any other name is the default format.
+// A directory that does not exist is refused on first use instead, so that load() can
+// make it.
 std::unique_ptr<Database> OpenDatabase(const std::string& location);
 
 // Opens a table file (a dBASE file) to read its records in file order; TableError naming

@@ -1,6 +1,6 @@
 #include "register/DemoRegister.h"
 
-#include "engine/sqlite/NumsFile.h"
+#include "register/NumsLoader.h"
 #include "scan/CodePage.h"
 
 #include <algorithm>
@@ -206,31 +206,32 @@ DemoPerson DemoPersonAt(std::uint64_t seed, std::int64_t index)
     return p;
 }
 
-void WriteDemoRegister(const std::string& dir, std::int64_t rows, std::uint64_t seed, ProgressSink* progress)
+void WriteDemoRegister(
+    const std::string& location, std::int64_t rows, std::uint64_t seed, ProgressSink* progress)
 {
     if (rows < 0 || rows > DemoPersonLimit)
         throw std::out_of_range("a demo register holds 0 to " + std::to_string(DemoPersonLimit) + " rows");
-    // Rows in the order of their numbers append to the table's tree instead of splitting
-    // its pages all over: nearly twice as fast as in the order of the indexes.
+    // Rows in the order of their numbers append to an SQLite table's tree instead of
+    // splitting its pages all over: nearly twice as fast as in the order of the indexes.
     std::vector<std::pair<std::int32_t, std::int32_t>> order; // number, index
     order.reserve(static_cast<std::size_t>(rows));
     for (std::int64_t i = 0; i < rows; ++i)
         order.emplace_back(DemoPersonAt(seed, i).num, static_cast<std::int32_t>(i));
     std::sort(order.begin(), order.end());
 
-    NumsFileWriter writer(dir);
+    NumsLoader loader(location);
     if (progress)
         progress->ProgressStart(static_cast<std::uint64_t>(rows));
     for (std::int64_t i = 0; i < rows; ++i) {
         const DemoPerson p = DemoPersonAt(seed, order[static_cast<std::size_t>(i)].second);
         const std::string_view cond = p.cond == ' ' ? std::string_view() : std::string_view(&p.cond, 1);
-        if (!writer.add(
+        if (!loader.add(
                 { p.num, p.fam, p.nam, p.otch, p.birth, cond, std::string_view(&p.sex, 1), ZeroDate }))
             throw std::logic_error("demo person " + std::to_string(i) + " repeats a number");
         if (progress && (i + 1) % 4096 == 0)
             progress->Progress(static_cast<std::uint64_t>(i + 1));
     }
-    writer.commit();
+    loader.commit();
     if (progress)
         progress->ProgressEnd();
 }

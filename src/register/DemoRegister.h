@@ -27,10 +27,10 @@ inline constexpr std::int64_t DemoPersonLimit = 999'999'999 - 1001 + 1;
 // 0..DemoPersonLimit - 1.
 DemoPerson DemoPersonAt(std::uint64_t seed, std::int64_t index);
 
-// Writes DIR/NUMS.DB with persons 0..rows - 1 of `seed` (DATMOD empty); an existing
-// NUMS.DB is replaced only when the new one is complete. Progress, when asked for, is
-// told in rows.
+// Builds the register NUMS in a location (see NumsLoader) with persons 0..rows - 1 of
+// `seed` (DATMOD empty); an existing register is replaced only when the new one is
+// complete. Progress, when asked for, is told in rows.
 void WriteDemoRegister(
-    const std::string& dir, std::int64_t rows, std::uint64_t seed, ProgressSink* progress = nullptr);
+    const std::string& location, std::int64_t rows, std::uint64_t seed, ProgressSink* progress = nullptr);
 
 } // namespace venqor

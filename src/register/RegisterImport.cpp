@@ -1,6 +1,6 @@
 #include "register/RegisterImport.h"
 
-#include "engine/sqlite/NumsFile.h"
+#include "register/NumsLoader.h"
 #include "register/RegisterSource.h"
 #include "register/StrNum.h"
 #include "scan/CodePage.h"
@@ -107,7 +107,7 @@ bool isDbf(const std::string& name)
 
 } // namespace
 
-std::int64_t ImportRegister(const std::string& source, const std::string& dir, ProgressSink* progress)
+std::int64_t ImportRegister(const std::string& source, const std::string& location, ProgressSink* progress)
 {
     const std::unique_ptr<RegisterSource> input
         = isDbf(source) ? OpenDbfRegister(source) : OpenCsvRegister(source);
@@ -130,7 +130,7 @@ std::int64_t ImportRegister(const std::string& source, const std::string& dir, P
         if (at[c] < 0)
             throw ConvertError(input->where() + ": no column " + std::string(columnNames[c]));
 
-    NumsFileWriter writer(dir);
+    NumsLoader loader(location);
     if (progress)
         progress->ProgressStart(static_cast<std::uint64_t>(input->total()));
     std::vector<std::string> fields;
@@ -148,12 +148,12 @@ std::int64_t ImportRegister(const std::string& source, const std::string& dir, P
         row.cond = field(Cond);
         row.sex = field(Sex);
         row.datmod = parseDate(field(Datmod), Datmod, where);
-        if (!writer.add(row))
+        if (!loader.add(row))
             throw ConvertError(where + ": NUM " + quoted(field(Num)) + " is already in the register");
         if (++rows % progressEvery == 0 && progress)
             progress->Progress(static_cast<std::uint64_t>(input->done()));
     }
-    writer.commit();
+    loader.commit();
     if (progress)
         progress->ProgressEnd();
     return rows;

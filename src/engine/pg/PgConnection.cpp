@@ -136,31 +136,19 @@ Connection::Connection(const std::string& location)
     // limit of its own unless the location gives one (its values override those before it).
     const char* keywords[] = { "connect_timeout", "dbname", "client_encoding", nullptr };
     const char* values[] = { "10", uri.c_str(), "UTF8", nullptr };
-    conn_ = PQconnectdbParams(keywords, values, 1);
+    conn_.reset(PQconnectdbParams(keywords, values, 1));
     if (!conn_)
         fail("cannot connect", "out of memory");
-    if (PQstatus(conn_) != CONNECTION_OK) {
-        const std::string text = PQerrorMessage(conn_);
-        PQfinish(conn_);
-        conn_ = nullptr;
-        fail("cannot connect", text);
-    }
+    if (PQstatus(conn_.get()) != CONNECTION_OK)
+        fail("cannot connect", PQerrorMessage(conn_.get()));
     // Notices (such as "table does not exist, skipping") would go to standard error.
     PQsetNoticeProcessor(
-        conn_, [](void*, const char*) {}, nullptr);
-    try {
-        // Dates come back as YYYY-MM-DD whatever the server's default style.
-        exec("SET DateStyle TO ISO", "session set-up");
-    } catch (...) {
-        PQfinish(conn_);
-        throw;
-    }
+        conn_.get(), [](void*, const char*) {}, nullptr);
+    // Dates come back as YYYY-MM-DD whatever the server's default style.
+    exec("SET DateStyle TO ISO", "session set-up");
 }
 
-Connection::~Connection()
-{
-    PQfinish(conn_);
-}
+Connection::~Connection() = default;
 
 void Connection::fail(std::string_view what, std::string_view text) const
 {
@@ -182,10 +170,10 @@ Result Connection::check(PGresult* raw, std::string_view what)
     const ExecStatusType status = raw ? PQresultStatus(raw) : PGRES_FATAL_ERROR;
     if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK)
         return result;
-    const std::string text = raw ? resultError(raw) : std::string(PQerrorMessage(conn_));
-    if (transaction_ == Transaction::Read && PQtransactionStatus(conn_) == PQTRANS_INERROR) {
-        PQclear(PQexec(conn_, "ROLLBACK"));
-        Result begun(PQexec(conn_, beginReadSql));
+    const std::string text = raw ? resultError(raw) : std::string(PQerrorMessage(conn_.get()));
+    if (transaction_ == Transaction::Read && PQtransactionStatus(conn_.get()) == PQTRANS_INERROR) {
+        PQclear(PQexec(conn_.get(), "ROLLBACK"));
+        Result begun(PQexec(conn_.get(), beginReadSql));
         if (!begun || PQresultStatus(begun.get()) != PGRES_COMMAND_OK)
             transaction_ = Transaction::None;
     }
@@ -194,7 +182,7 @@ Result Connection::check(PGresult* raw, std::string_view what)
 
 Result Connection::exec(std::string_view sql, std::string_view what)
 {
-    return check(PQexec(conn_, std::string(sql).c_str()), what);
+    return check(PQexec(conn_.get(), std::string(sql).c_str()), what);
 }
 
 namespace {
@@ -213,7 +201,7 @@ std::vector<const char*> valuePointers(const Values& values)
 Result Connection::execParams(std::string_view sql, const Values& values, std::string_view what)
 {
     const auto pointers = valuePointers(values);
-    return check(PQexecParams(conn_, std::string(sql).c_str(), static_cast<int>(values.size()), nullptr,
+    return check(PQexecParams(conn_.get(), std::string(sql).c_str(), static_cast<int>(values.size()), nullptr,
                      pointers.data(), nullptr, nullptr, 0),
         what);
 }
@@ -221,34 +209,71 @@ Result Connection::execParams(std::string_view sql, const Values& values, std::s
 std::string Connection::prepare(std::string_view sql, std::string_view what)
 {
     std::string name = "venqor_" + std::to_string(++nextStatement_);
-    check(PQprepare(conn_, name.c_str(), std::string(sql).c_str(), 0, nullptr), what);
+    check(PQprepare(conn_.get(), name.c_str(), std::string(sql).c_str(), 0, nullptr), what);
     return name;
 }
 
 Result Connection::execPrepared(const std::string& name, const Values& values, std::string_view what)
 {
     const auto pointers = valuePointers(values);
-    return check(PQexecPrepared(conn_, name.c_str(), static_cast<int>(values.size()), pointers.data(),
+    return check(PQexecPrepared(conn_.get(), name.c_str(), static_cast<int>(values.size()), pointers.data(),
                      nullptr, nullptr, 0),
         what);
 }
 
 Result Connection::describePrepared(const std::string& name, std::string_view what)
 {
-    return check(PQdescribePrepared(conn_, name.c_str()), what);
+    return check(PQdescribePrepared(conn_.get(), name.c_str()), what);
 }
 
 void Connection::deallocate(const std::string& name) noexcept
 {
     // Inside a failed transaction every statement is refused; the name then stays taken
     // until the connection ends, which does no harm.
-    if (PQtransactionStatus(conn_) != PQTRANS_INERROR)
-        PQclear(PQexec(conn_, ("DEALLOCATE " + name).c_str()));
+    if (PQtransactionStatus(conn_.get()) != PQTRANS_INERROR)
+        PQclear(PQexec(conn_.get(), ("DEALLOCATE " + name).c_str()));
+}
+
+void Connection::copyIn(std::string_view sql, std::string_view what)
+{
+    Result result(PQexec(conn_.get(), std::string(sql).c_str()));
+    if (!result || PQresultStatus(result.get()) != PGRES_COPY_IN)
+        check(result.release(), what);
+}
+
+void Connection::putCopyData(std::string_view data, std::string_view what)
+{
+    if (PQputCopyData(conn_.get(), data.data(), static_cast<int>(data.size())) != 1)
+        fail(what, PQerrorMessage(conn_.get()));
+}
+
+void Connection::endCopy(std::string_view what)
+{
+    if (PQputCopyEnd(conn_.get(), nullptr) != 1)
+        fail(what, PQerrorMessage(conn_.get()));
+    // The outcome of the COPY, then nothing more.
+    Result outcome(PQgetResult(conn_.get()));
+    while (Result more { PQgetResult(conn_.get()) }) { }
+    check(outcome.release(), what);
+}
+
+void Connection::cancelCopy() noexcept
+{
+    if (PQputCopyEnd(conn_.get(), "the load was cancelled") != 1)
+        return;
+    while (Result result { PQgetResult(conn_.get()) }) { }
+}
+
+void Connection::rollback() noexcept
+{
+    transaction_ = Transaction::None;
+    if (inTransaction())
+        PQclear(PQexec(conn_.get(), "ROLLBACK"));
 }
 
 bool Connection::inTransaction() const
 {
-    const PGTransactionStatusType status = PQtransactionStatus(conn_);
+    const PGTransactionStatusType status = PQtransactionStatus(conn_.get());
     return status == PQTRANS_INTRANS || status == PQTRANS_INERROR;
 }
 
@@ -262,13 +287,13 @@ void Connection::begin(Transaction kind)
 
 void Connection::commit()
 {
-    const PGTransactionStatusType status = PQtransactionStatus(conn_);
+    const PGTransactionStatusType status = PQtransactionStatus(conn_.get());
     transaction_ = Transaction::None;
     if (status == PQTRANS_IDLE)
         fail("commit", "no transaction is open");
     if (status == PQTRANS_INERROR) {
         // COMMIT would roll back and still answer without error.
-        PQclear(PQexec(conn_, "ROLLBACK"));
+        PQclear(PQexec(conn_.get(), "ROLLBACK"));
         fail("commit", "a statement of the transaction failed; the transaction was rolled back");
     }
     exec("COMMIT", "commit");

@@ -15,6 +15,11 @@ struct ResultDeleter {
 };
 using Result = std::unique_ptr<PGresult, ResultDeleter>;
 
+struct ConnectionDeleter {
+    void operator()(PGconn* conn) const { PQfinish(conn); }
+};
+using Handle = std::unique_ptr<PGconn, ConnectionDeleter>;
+
 // A connection URI with any password taken out, for messages (the password itself is
 // never accepted from a location: see Connection).
 std::string LocationWithoutPassword(std::string_view uri);
@@ -54,10 +59,23 @@ public:
     // Drops a prepared statement; never throws (used when closing).
     void deallocate(const std::string& name) noexcept;
 
+    // COPY ... FROM STDIN: starts it, sends rows in COPY's text format (any number of
+    // whole or partial lines per call), ends it (TableError when the server refused the
+    // data), or cancels it; cancelCopy never throws.
+    void copyIn(std::string_view sql, std::string_view what);
+    void putCopyData(std::string_view data, std::string_view what);
+    void endCopy(std::string_view what);
+    void cancelCopy() noexcept;
+
     // True when a transaction block is open on the server.
     bool inTransaction() const;
     void begin(Transaction kind);
     void commit();
+    // Ends the open transaction, if any, without its changes; never throws.
+    void rollback() noexcept;
+    // The process id of the server's end of the connection, which no other open
+    // connection has.
+    int serverProcess() const { return PQbackendPID(conn_.get()); }
 
     // A TableError "location: what: text" with `text` converted from UTF-8.
     [[noreturn]] void fail(std::string_view what, std::string_view text) const;
@@ -67,7 +85,7 @@ private:
     // aborted it on the server: it is begun anew, so that the next lookup works again.
     Result check(PGresult* result, std::string_view what);
 
-    PGconn* conn_ = nullptr;
+    Handle conn_;
     std::string location_; // without password, Windows-1251
     Transaction transaction_ = Transaction::None;
     unsigned nextStatement_ = 0;

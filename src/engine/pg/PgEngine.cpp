@@ -1,6 +1,8 @@
 #include "engine/pg/PgEngine.h"
 
 #include "engine/pg/PgConnection.h"
+#include "engine/pg/PgLoader.h"
+#include "engine/pg/PgNames.h"
 #include "engine/pg/PgValues.h"
 #include "scan/CodePage.h"
 #include "scan/Errors.h"
@@ -14,35 +16,10 @@ namespace {
 
 using pg::Column;
 using pg::Connection;
+using pg::Identifier;
 using pg::Kind;
 using pg::Record;
 using pg::Values;
-
-// A table or field name as an SQL identifier: the unquoted name folded to lower case
-// (NUMS is nums), written quoted so that a field named like a keyword works too.
-std::string identifier(std::string_view name, const Connection& conn, std::string_view what)
-{
-    bool valid = !name.empty() && name.size() <= 63 && !(name.front() >= '0' && name.front() <= '9');
-    std::string out = "\"";
-    for (char c : name) {
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-        valid = valid && ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_');
-        out += c;
-    }
-    if (!valid)
-        conn.fail(what, "not a name of Latin letters, digits and _: " + Cp1251ToUtf8(name));
-    return out + '"';
-}
-
-// A name from the catalog as an SQL identifier, exactly as spelled.
-std::string identifier(std::string_view name)
-{
-    std::string out = "\"";
-    for (const char c : name)
-        out += c == '"' ? std::string("\"\"") : std::string(1, c);
-    return out + '"';
-}
 
 std::vector<std::string> splitFieldList(std::string_view list)
 {
@@ -70,7 +47,7 @@ public:
     void open() override
     {
         close();
-        const std::string table = identifier(name_, *conn_, name_);
+        const std::string table = Identifier(name_, *conn_, name_);
         // The columns in the order of SELECT *, with the widths of varchar/char columns.
         pg::Result result = conn_->execParams(
             "SELECT c.oid, a.attname, a.atttypid, a.atttypmod FROM pg_class c"
@@ -140,7 +117,7 @@ public:
                 fields.empty() ? std::string("no primary index") : "no index on " + std::string(fields));
         keyFields_.clear();
         for (const std::string& key : found)
-            keyFields_.push_back(identifier(key));
+            keyFields_.push_back(pg::CatalogIdentifier(key));
         if (keyFields_.size() == 1)
             keyStatement_ = conn_->prepare(lookupSql(0), name_);
     }
@@ -180,35 +157,20 @@ public:
     void create(const std::vector<FieldDef>& fields, std::string_view primaryKey) override
     {
         close();
-        const std::string table = identifier(name_, *conn_, name_);
+        const std::string table = Identifier(name_, *conn_, name_);
         std::string sql = "DROP TABLE IF EXISTS " + table + "; CREATE TABLE " + table + " (";
         bool keyFound = primaryKey.empty();
         for (std::size_t i = 0; i < fields.size(); ++i) {
             const FieldDef& field = fields[i];
             if (i > 0)
                 sql += ", ";
-            sql += identifier(field.name, *conn_, name_);
-            switch (field.type) {
-            case FieldType::Text:
-                sql += field.size > 0 ? " varchar(" + std::to_string(field.size) + ")" : " text";
-                break;
-            case FieldType::Integer:
-                // 64-bit like the values of the interface (and the register's NUM).
-                sql += " bigint";
-                break;
-            case FieldType::Float:
-                sql += " double precision";
-                break;
-            case FieldType::Date:
-                sql += " date";
-                break;
-            }
+            sql += Identifier(field.name, *conn_, name_) + " " + pg::SqlType(field);
             keyFound = keyFound || SameName(field.name, primaryKey);
         }
         if (!keyFound)
             record_.fail("the primary key " + std::string(primaryKey) + " is none of the fields");
         if (!primaryKey.empty())
-            sql += ", PRIMARY KEY (" + identifier(primaryKey, *conn_, name_) + ")";
+            sql += ", PRIMARY KEY (" + Identifier(primaryKey, *conn_, name_) + ")";
         sql += ")";
         conn_->exec(Cp1251ToUtf8(sql), name_);
     }
@@ -463,10 +425,10 @@ public:
     std::unique_ptr<Query> query() override { return std::make_unique<PgQuery>(conn_); }
     void execute(std::string_view sql) override { conn_->exec(Cp1251ToUtf8(sql), "execute"); }
 
-    std::unique_ptr<TableLoader> load(
-        const std::string& name, const std::vector<FieldDef>&, std::string_view, const std::vector<IndexDef>&) override
+    std::unique_ptr<TableLoader> load(const std::string& name, const std::vector<FieldDef>& fields,
+        std::string_view primaryKey, const std::vector<IndexDef>& indexes) override
     {
-        throw TableError(location() + ": loading the table " + name + " is not supported yet");
+        return pg::MakeLoader(conn_, name, fields, primaryKey, indexes);
     }
     void beginRead() override { conn_->begin(Connection::Transaction::Read); }
     void beginWrite() override { conn_->begin(Connection::Transaction::Write); }

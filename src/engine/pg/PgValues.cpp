@@ -14,6 +14,11 @@ namespace {
 
 constexpr Oid int2Type = 21;
 constexpr Oid int4Type = 23;
+constexpr Oid int8Type = 20;
+constexpr Oid textType = 25;
+constexpr Oid varcharType = 1043;
+constexpr Oid float8Type = 701;
+constexpr Oid dateType = 1082;
 
 // YYYY-MM-DD, also as the start of a timestamp.
 std::optional<Date> parseIsoStart(std::string_view text)
@@ -23,11 +28,11 @@ std::optional<Date> parseIsoStart(std::string_view text)
     return ParseIso(text.substr(0, 10));
 }
 
-std::string cutToWidth(const Column& column, std::string_view text)
+void appendCut(const Column& column, std::string_view text, std::string& out)
 {
     if (column.width > 0 && text.size() > static_cast<std::size_t>(column.width))
         text = text.substr(0, static_cast<std::size_t>(column.width));
-    return Cp1251ToUtf8(text);
+    AppendCp1251AsUtf8(text, out);
 }
 
 [[noreturn]] void refuse(std::string_view owner, const Column& column, std::string_view why)
@@ -52,6 +57,29 @@ void checkRange(const Column& column, std::int64_t value, std::string_view owner
 }
 
 } // namespace
+
+Column ColumnOf(const FieldDef& field)
+{
+    Column column;
+    column.name = field.name;
+    switch (field.type) {
+    case FieldType::Text:
+        column.type = field.size > 0 ? varcharType : textType;
+        column.width = field.size > 0 ? field.size : 0;
+        break;
+    case FieldType::Integer:
+        column.type = int8Type;
+        break;
+    case FieldType::Float:
+        column.type = float8Type;
+        break;
+    case FieldType::Date:
+        column.type = dateType;
+        break;
+    }
+    column.kind = KindOfType(column.type);
+    return column;
+}
 
 std::vector<Column> ResultColumns(const PGresult* result)
 {
@@ -146,61 +174,102 @@ std::int64_t Record::integer(int index)
     }
 }
 
-std::optional<std::string> CellFromText(const Column& column, std::string_view text, std::string_view owner)
+bool TextCell(const Column& column, std::string_view text, std::string_view owner, std::string& out)
 {
-    if (column.kind == Kind::Text || column.kind == Kind::Other)
-        return cutToWidth(column, text);
+    out.clear();
+    if (column.kind == Kind::Text || column.kind == Kind::Other) {
+        appendCut(column, text, out);
+        return true;
+    }
     if (IsBlank(text))
-        return std::nullopt;
+        return false;
     try {
         switch (column.kind) {
         case Kind::Integer: {
             const std::int64_t value = IntegerFromText(text);
             checkRange(column, value, owner);
-            return std::to_string(value);
+            out = std::to_string(value);
+            return true;
         }
         case Kind::Float: {
             std::array<char, 32> digits {};
             const auto end
                 = std::to_chars(digits.data(), digits.data() + digits.size(), FloatFromText(text)).ptr;
-            return std::string(digits.data(), end);
+            out.assign(digits.data(), end);
+            return true;
         }
         default:
-            return FormatIso(DateFromText(text));
+            out = FormatIso(DateFromText(text));
+            return true;
         }
     } catch (const ConvertError& error) {
         refuse(owner, column, error.what());
     }
 }
 
-std::optional<std::string> CellFromInt(const Column& column, std::int64_t value, std::string_view owner)
+bool IntCell(const Column& column, std::int64_t value, std::string_view owner, std::string& out)
 {
+    out.clear();
     switch (column.kind) {
     case Kind::Integer:
         checkRange(column, value, owner);
-        return std::to_string(value);
+        out = std::to_string(value);
+        return true;
     case Kind::Date:
         refuse(owner, column, "a date field takes no number");
     case Kind::Text:
-        return cutToWidth(column, std::to_string(value));
+        appendCut(column, std::to_string(value), out);
+        return true;
     default:
-        return std::to_string(value);
+        out = std::to_string(value);
+        return true;
     }
+}
+
+bool DateCell(const Column& column, Date value, std::string_view owner, std::string& out)
+{
+    out.clear();
+    switch (column.kind) {
+    case Kind::Date:
+        if (value.isZero())
+            return false;
+        out = FormatIso(value);
+        return true;
+    case Kind::Text:
+    case Kind::Other:
+        appendCut(column, value.isZero() ? std::string() : FormatDmy(value), out);
+        return true;
+    default:
+        refuse(owner, column, "a number field takes no date");
+    }
+}
+
+namespace {
+
+template <typename Value, typename Setter>
+std::optional<std::string> cellOf(const Column& column, Value value, std::string_view owner, Setter set)
+{
+    std::string out;
+    if (!set(column, value, owner, out))
+        return std::nullopt;
+    return out;
+}
+
+} // namespace
+
+std::optional<std::string> CellFromText(const Column& column, std::string_view text, std::string_view owner)
+{
+    return cellOf(column, text, owner, TextCell);
+}
+
+std::optional<std::string> CellFromInt(const Column& column, std::int64_t value, std::string_view owner)
+{
+    return cellOf(column, value, owner, IntCell);
 }
 
 std::optional<std::string> CellFromDate(const Column& column, Date value, std::string_view owner)
 {
-    switch (column.kind) {
-    case Kind::Date:
-        if (value.isZero())
-            return std::nullopt;
-        return FormatIso(value);
-    case Kind::Text:
-    case Kind::Other:
-        return cutToWidth(column, value.isZero() ? std::string() : FormatDmy(value));
-    default:
-        refuse(owner, column, "a number field takes no date");
-    }
+    return cellOf(column, value, owner, DateCell);
 }
 
 } // namespace venqor::pg

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/TableEngine.h"
 #include "engine/pg/PgConnection.h"
 #include "scan/Dates.h"
 
@@ -14,6 +15,9 @@ struct Column {
     Kind kind = Kind::Other;
     int width = 0; // characters of a varchar/char column; 0 for no limit
 };
+
+// The column a table created from a field definition has (see SqlType).
+Column ColumnOf(const FieldDef& field);
 
 // The columns of a result (a described statement or a lookup).
 std::vector<Column> ResultColumns(const PGresult* result);
@@ -64,6 +68,11 @@ private:
 // Texts are cut to the column's width; numbers are read with the decimal point "."; dates
 // from dd.mm.yyyy; an empty text leaves a number or date empty.
 std::optional<std::string> CellFromText(const Column& column, std::string_view text, std::string_view owner);
+// The same into `out` (emptied first, keeping its buffer), for loading many rows; false
+// for NULL.
+bool TextCell(const Column& column, std::string_view text, std::string_view owner, std::string& out);
+bool IntCell(const Column& column, std::int64_t value, std::string_view owner, std::string& out);
+bool DateCell(const Column& column, Date value, std::string_view owner, std::string& out);
 std::optional<std::string> CellFromInt(const Column& column, std::int64_t value, std::string_view owner);
 std::optional<std::string> CellFromDate(const Column& column, Date value, std::string_view owner);
 

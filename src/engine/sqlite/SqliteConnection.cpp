@@ -131,6 +131,19 @@ std::string QuoteName(std::string_view name)
     return quoted + '"';
 }
 
+std::string TableFile(const std::string& directory, std::string_view name)
+{
+    const std::string fileName = std::string(name) + ".DB";
+    const fs::path exact = fs::path(directory) / fileName;
+    std::error_code ec;
+    if (fs::exists(exact, ec))
+        return exact.string();
+    for (const auto& entry : fs::directory_iterator(directory, ec))
+        if (SameName(entry.path().filename().string(), fileName))
+            return entry.path().string();
+    return exact.string();
+}
+
 Connection::Connection(std::string location, std::string path, bool singleFile)
     : location_(std::move(location))
     , singleFile_(singleFile)
@@ -148,21 +161,19 @@ Connection::Connection(std::string location, std::string path, bool singleFile)
     (void)memoryStatisticsOff;
     // A connection serves one run on one thread at a time: SQLite's own mutex is not needed.
     const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX;
-    if (sqlite3_open_v2(file.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
-        const std::string message = db_ ? lastError() : "out of memory";
-        sqlite3_close_v2(db_);
-        throw TableError("database \"" + location_ + "\": " + message);
-    }
-    sqlite3_extended_result_codes(db_, 1);
+    sqlite3* raw = nullptr;
+    const int opened = sqlite3_open_v2(file.c_str(), &raw, flags, nullptr);
+    db_.reset(raw);
+    if (opened != SQLITE_OK)
+        throw TableError("database \"" + location_ + "\": " + (db_ ? lastError() : "out of memory"));
+    sqlite3_extended_result_codes(db_.get(), 1);
     // Another run may be writing the same file (two runs collecting into ANKT): wait for
     // its short transaction rather than fail.
-    sqlite3_busy_timeout(db_, BusyTimeoutMs);
+    sqlite3_busy_timeout(db_.get(), BusyTimeoutMs);
     if (singleFile_) {
-        if (sqlite3_exec(db_, "SELECT count(*) FROM sqlite_schema", nullptr, nullptr, nullptr) != SQLITE_OK) {
-            const std::string message = lastError();
-            sqlite3_close_v2(db_);
-            throw TableError("database \"" + location_ + "\": " + message);
-        }
+        if (sqlite3_exec(db_.get(), "SELECT count(*) FROM sqlite_schema", nullptr, nullptr, nullptr)
+            != SQLITE_OK)
+            throw TableError("database \"" + location_ + "\": " + lastError());
         run((std::string("PRAGMA ") + cacheSizePragma).c_str());
         run((std::string("PRAGMA ") + mmapSizePragma).c_str());
     }
@@ -174,16 +185,15 @@ Connection::~Connection()
     // nothing. Ending a read transaction loses nothing.
     if (transaction_ != Transaction::None)
         sqlite3_exec(
-            db_, transaction_ == Transaction::Write ? "ROLLBACK" : "COMMIT", nullptr, nullptr, nullptr);
+            db_.get(), transaction_ == Transaction::Write ? "ROLLBACK" : "COMMIT", nullptr, nullptr, nullptr);
     savepoint_ = {};
     release_ = {};
     rollback_ = {};
-    sqlite3_close_v2(db_);
 }
 
 std::string Connection::lastError() const
 {
-    return Utf8ToCp1251(sqlite3_errmsg(db_));
+    return Utf8ToCp1251(sqlite3_errmsg(db_.get()));
 }
 
 void Connection::fail(const std::string& what) const
@@ -193,21 +203,8 @@ void Connection::fail(const std::string& what) const
 
 void Connection::run(const char* sql)
 {
-    if (sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
+    if (sqlite3_exec(db_.get(), sql, nullptr, nullptr, nullptr) != SQLITE_OK)
         fail("database \"" + location_ + "\"");
-}
-
-std::string Connection::fileOf(std::string_view name) const
-{
-    const std::string fileName = std::string(name) + ".DB";
-    const fs::path exact = fs::path(directory_) / fileName;
-    std::error_code ec;
-    if (fs::exists(exact, ec))
-        return exact.string();
-    for (const auto& entry : fs::directory_iterator(directory_, ec))
-        if (SameName(entry.path().filename().string(), fileName))
-            return entry.path().string();
-    return exact.string();
 }
 
 std::string Connection::schemaOf(std::string_view name, bool create)
@@ -224,7 +221,7 @@ bool Connection::attachFile(std::string_view name, bool create)
         if (SameName(schema, name))
             return false;
     const std::string table = "table \"" + std::string(name) + "\"";
-    const std::string path = fileOf(name);
+    const std::string path = TableFile(directory_, name);
     std::error_code ec;
     if (!create && !fs::exists(path, ec))
         throw TableError(table + ": no file \"" + path + "\"");
@@ -256,7 +253,7 @@ void Connection::attachNow(std::string_view name, const std::string& path)
     const std::string table = "table \"" + std::string(name) + "\"";
     const std::string schema = QuoteName(Cp1251ToUtf8(name));
     sqlite3_stmt* raw = nullptr;
-    if (sqlite3_prepare_v2(db_, "ATTACH DATABASE ?1 AS ?2", -1, &raw, nullptr) != SQLITE_OK)
+    if (sqlite3_prepare_v2(db_.get(), "ATTACH DATABASE ?1 AS ?2", -1, &raw, nullptr) != SQLITE_OK)
         fail(table);
     const Statement attach(raw);
     const std::string file = plainPath(path);
@@ -266,9 +263,9 @@ void Connection::attachNow(std::string_view name, const std::string& path)
     if (sqlite3_step(raw) != SQLITE_DONE)
         fail(table + ", file \"" + path + "\"");
     const std::string check = "SELECT count(*) FROM " + schema + ".sqlite_schema";
-    if (sqlite3_exec(db_, check.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
+    if (sqlite3_exec(db_.get(), check.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
         const std::string message = lastError();
-        sqlite3_exec(db_, ("DETACH DATABASE " + schema).c_str(), nullptr, nullptr, nullptr);
+        sqlite3_exec(db_.get(), ("DETACH DATABASE " + schema).c_str(), nullptr, nullptr, nullptr);
         throw TableError(table + ", file \"" + path + "\": " + message);
     }
     run(("PRAGMA " + schema + "." + cacheSizePragma).c_str());
@@ -282,15 +279,15 @@ Statement Connection::prepare(std::string_view sql, std::size_t& used, const std
         sqlite3_stmt* raw = nullptr;
         const char* tail = nullptr;
         if (sqlite3_prepare_v3(
-                db_, sql.data(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT, &raw, &tail)
+                db_.get(), sql.data(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT, &raw, &tail)
             == SQLITE_OK) {
             used = static_cast<std::size_t>(tail - sql.data());
             return Statement(raw);
         }
         if (!singleFile_) {
-            const std::string name = Utf8ToCp1251(missingTable(sqlite3_errmsg(db_)));
+            const std::string name = Utf8ToCp1251(missingTable(sqlite3_errmsg(db_.get())));
             std::error_code ec;
-            if (!name.empty() && fs::exists(fileOf(name), ec) && attachFile(name, false))
+            if (!name.empty() && fs::exists(TableFile(directory_, name), ec) && attachFile(name, false))
                 continue;
         }
         fail(what);
@@ -380,6 +377,14 @@ void Connection::commit()
     if (transaction_ == Transaction::None)
         return;
     run("COMMIT");
+    transaction_ = Transaction::None;
+}
+
+void Connection::rollback() noexcept
+{
+    if (transaction_ == Transaction::None)
+        return;
+    sqlite3_exec(db_.get(), "ROLLBACK", nullptr, nullptr, nullptr);
     transaction_ = Transaction::None;
 }
 

@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -37,8 +38,18 @@ private:
     sqlite3_stmt* stmt_ = nullptr;
 };
 
+// A database connection, closed with its owner.
+struct CloseDatabase {
+    void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
+};
+using Handle = std::unique_ptr<sqlite3, CloseDatabase>;
+
 // An identifier in double quotes, for SQL text.
 std::string QuoteName(std::string_view name);
+
+// The file of table `name` (Windows-1251) in a directory: NAME.DB, or the file of that
+// name in another Latin case when there is one.
+std::string TableFile(const std::string& directory, std::string_view name);
 
 // One SQLite connection. For a directory location its main database is in memory and
 // every table NAME is the file NAME.DB of the directory, attached on first use under the
@@ -52,7 +63,7 @@ public:
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
 
-    sqlite3* handle() const { return db_; }
+    sqlite3* handle() const { return db_.get(); }
     const std::string& location() const { return location_; }
     // The directory of the location's files (dBASE tables live there too).
     const std::string& directory() const { return directory_; }
@@ -72,6 +83,8 @@ public:
     void beginRead();
     void beginWrite();
     void commit();
+    // Ends the open transaction, if any, without its changes; never throws.
+    void rollback() noexcept;
     // Steps an INSERT to its end; inside a write transaction under its own savepoint, so
     // that a refused row leaves the transaction as it was. SQLite's message when it refused the row.
     std::optional<std::string> stepUnderSavepoint(sqlite3_stmt* insert);
@@ -89,12 +102,11 @@ private:
     void attachNow(std::string_view name, const std::string& path);
     void resume(Transaction open);
     std::string qualifyCreate(std::string_view sql);
-    std::string fileOf(std::string_view name) const;
 
     std::string location_;
     std::string directory_;
     bool singleFile_;
-    sqlite3* db_ = nullptr;
+    Handle db_;
     std::vector<std::string> attached_;
     Transaction transaction_ = Transaction::None;
     Statement savepoint_, release_, rollback_;

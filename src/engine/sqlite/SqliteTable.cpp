@@ -1,10 +1,9 @@
 #include "engine/sqlite/SqliteColumns.h"
+#include "engine/sqlite/SqliteFields.h"
 #include "engine/sqlite/SqliteObjects.h"
 #include "scan/CodePage.h"
 #include "scan/Errors.h"
 #include "scan/FieldText.h"
-
-#include <variant>
 
 namespace venqor::sqlite {
 
@@ -43,23 +42,6 @@ FieldDef fieldOf(std::string name, std::string_view type)
     }
     return field;
 }
-
-std::string declaredType(const FieldDef& field)
-{
-    switch (field.type) {
-    case FieldType::Text:
-        return field.size > 0 ? "VARCHAR(" + std::to_string(field.size) + ")" : "TEXT";
-    case FieldType::Integer:
-        return "INTEGER";
-    case FieldType::Float:
-        return "REAL";
-    case FieldType::Date:
-        return "DATE";
-    }
-    return "TEXT";
-}
-
-using Value = std::variant<std::monostate, std::int64_t, double, std::string>;
 
 class SqliteTable final : public Table {
 public:
@@ -176,23 +158,7 @@ public:
     void create(const std::vector<FieldDef>& fields, std::string_view primaryKey) override
     {
         close();
-        if (fields.empty())
-            throw TableError(owner_ + ": a table needs at least one field");
-        bool keyFound = primaryKey.empty();
-        std::string columns;
-        for (std::size_t i = 0; i < fields.size(); ++i) {
-            for (std::size_t j = 0; j < i; ++j)
-                if (SameName(fields[j].name, fields[i].name))
-                    throw TableError(owner_ + ": field \"" + fields[i].name + "\" defined twice");
-            columns
-                += (i ? ", " : "") + QuoteName(Cp1251ToUtf8(fields[i].name)) + " " + declaredType(fields[i]);
-            if (!primaryKey.empty() && SameName(fields[i].name, primaryKey)) {
-                columns += " PRIMARY KEY";
-                keyFound = true;
-            }
-        }
-        if (!keyFound)
-            throw TableError(owner_ + ": no field \"" + std::string(primaryKey) + "\" for the primary key");
+        const std::string columns = ColumnDefinitions(fields, primaryKey, owner_);
         const std::string table = connection_->schemaOf(name_, true) + "." + QuoteName(Cp1251ToUtf8(name_));
         run("SAVEPOINT venqor_create");
         try {
@@ -215,61 +181,19 @@ public:
     void setField(int index, std::string_view text) override
     {
         const FieldDef& field = pendingField(index);
-        Value& value = pending_[static_cast<std::size_t>(index)];
-        try {
-            switch (field.type) {
-            case FieldType::Text: {
-                std::string utf8;
-                AppendCp1251AsUtf8(
-                    field.size > 0 ? text.substr(0, static_cast<std::size_t>(field.size)) : text, utf8);
-                value = std::move(utf8);
-                return;
-            }
-            case FieldType::Integer:
-                value = IsBlank(text) ? Value {} : Value { IntegerFromText(text) };
-                return;
-            case FieldType::Float:
-                value = IsBlank(text) ? Value {} : Value { FloatFromText(text) };
-                return;
-            case FieldType::Date:
-                value = IsBlank(text) ? Value {} : Value { FormatIso(DateFromText(text)) };
-                return;
-            }
-        } catch (const ConvertError& error) {
-            throw ConvertError(owner_ + ", field \"" + field.name + "\": " + error.what());
-        }
+        SetValue(pending_[static_cast<std::size_t>(index)], field, text, owner_);
     }
 
     void setField(int index, std::int64_t number) override
     {
         const FieldDef& field = pendingField(index);
-        Value& value = pending_[static_cast<std::size_t>(index)];
-        switch (field.type) {
-        case FieldType::Text:
-            setField(index, std::to_string(number));
-            return;
-        case FieldType::Integer:
-            value = number;
-            return;
-        case FieldType::Float:
-            value = static_cast<double>(number);
-            return;
-        case FieldType::Date:
-            break;
-        }
-        throw ConvertError(owner_ + ", field \"" + field.name + "\": a number is not a date");
+        SetValue(pending_[static_cast<std::size_t>(index)], field, number, owner_);
     }
 
     void setField(int index, Date date) override
     {
         const FieldDef& field = pendingField(index);
-        Value& value = pending_[static_cast<std::size_t>(index)];
-        if (field.type == FieldType::Date)
-            value = date.isZero() ? Value {} : Value { FormatIso(date) };
-        else if (field.type == FieldType::Text)
-            setField(index, date.isZero() ? std::string() : FormatDmy(date));
-        else
-            throw ConvertError(owner_ + ", field \"" + field.name + "\": a date is not a number");
+        SetValue(pending_[static_cast<std::size_t>(index)], field, date, owner_);
     }
 
     void post() override
@@ -285,18 +209,8 @@ public:
             insert_ = prepare("INSERT INTO " + qualifiedName_ + " (" + names + ") VALUES (" + values + ")");
         }
         sqlite3_stmt* insert = insert_.get();
-        for (std::size_t i = 0; i < pending_.size(); ++i) {
-            const int n = static_cast<int>(i + 1);
-            const Value& value = pending_[i];
-            if (const auto* number = std::get_if<std::int64_t>(&value))
-                sqlite3_bind_int64(insert, n, *number);
-            else if (const auto* real = std::get_if<double>(&value))
-                sqlite3_bind_double(insert, n, *real);
-            else if (const auto* text = std::get_if<std::string>(&value))
-                sqlite3_bind_text(insert, n, text->data(), static_cast<int>(text->size()), SQLITE_STATIC);
-            else
-                sqlite3_bind_null(insert, n);
-        }
+        for (std::size_t i = 0; i < pending_.size(); ++i)
+            BindValue(insert, static_cast<int>(i + 1), pending_[i]);
         const auto refusal = connection_->stepUnderSavepoint(insert);
         sqlite3_clear_bindings(insert);
         if (refusal)

@@ -1,5 +1,6 @@
 // venqor-cli check under bad input and faults: each situation ends with its exit status and
 // a message that says what happened, and every file the run did not own is left as it was.
+#include "register/NotFoundTable.h"
 #include "register/RegisterImport.h"
 #include "register/StrNum.h"
 #include "scan/CodePage.h"
@@ -232,6 +233,7 @@ TEST(CliFaults, RunsCollectingIntoOneAnktAtOnceBothKeepTheirRows)
                 home.dir.file("reg"), "--collect-not-found", "--quiet" },
             env);
     };
+    NotFoundTable { home.dir.path() }; // the table exists: the runs meet while storing rows
     const auto a = start("a.txt");
     const auto b = start("b.txt");
     const auto ranA = test::waitCli(a);

@@ -254,6 +254,9 @@ void NameChecker::notFound(std::int32_t number)
         notFound_->Add(number, fam_, nam_, otch_, birthText_, sex_);
 }
 
+// A literal of its own: clang 14 crashes on this one written inside the function.
+constexpr std::string_view AnktNotWritten = "Ошибка при записи таблицы ANKT: "_w;
+
 // Writes the people collected into ANKT; what it could not store is work not done.
 void storeNotFound(ProcessingRun& run, NotFoundTable& table)
 {
@@ -264,7 +267,8 @@ void storeNotFound(ProcessingRun& run, NotFoundTable& table)
                 + std::string(", первая: "_w) + Utf8ToCp1251(outcome.firstRefusal));
     } catch (const std::exception& e) {
         // The rows of this run are lost: say so rather than let the report look complete.
-        const std::string line = std::string("Ошибка при записи таблицы ANKT: "_w) + Utf8ToCp1251(e.what());
+        std::string line(AnktNotWritten);
+        line += Utf8ToCp1251(e.what());
         run.Report().AppendLine(line);
         run.Shortfall(line);
     }

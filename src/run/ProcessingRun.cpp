@@ -19,6 +19,9 @@ namespace {
 
 constexpr char HeaderMark = '\xC2';  // В
 constexpr char BenefitMark = '\xCB'; // Л
+// Literals of their own: clang 14 crashes on these written inside the functions.
+constexpr std::string_view UnavailableRegister = "Реестр NUMS недоступен, поиск не выполнялся: "_w;
+constexpr std::string_view OutputNotWritten = "Файл результата не записан: "_w;
 
 // Sets a reader option for a scope and puts back the value it had.
 class OptionScope {
@@ -193,8 +196,8 @@ Register& ProcessingRun::OpenRegister(LookupKind kind)
     register_.OpenRegister(
         { state_.registerLocation, state_.UseQuery, state_.Sql1Text, state_.Sql2Text }, kind);
     if (!register_.available()) {
-        const std::string line = std::string("Реестр NUMS недоступен, поиск не выполнялся: "_w)
-            + Utf8ToCp1251(register_.unavailableReason());
+        std::string line(UnavailableRegister);
+        line += Utf8ToCp1251(register_.unavailableReason());
         report_.AppendLine(line);
         Shortfall(line);
     }
@@ -245,7 +248,8 @@ void ProcessingRun::writeOutputLine()
 void ProcessingRun::abandonOutput(std::string_view reason)
 {
     output_.reset();
-    const std::string text = std::string("Файл результата не записан: "_w) + Utf8ToCp1251(reason);
+    std::string text(OutputNotWritten);
+    text += Utf8ToCp1251(reason);
     report_.AppendLine(text);
     Shortfall(text);
 }

@@ -44,7 +44,8 @@ const std::string_view Usage
       "  --quiet               no report on standard output\n"
       "\n"
       "Exit status: 0 the check ran to its end (whatever it found), 1 it could not run,\n"
-      "2 a usage error.\n";
+      "2 a usage error, 3 it ran to its end without a part of its work (the register or ANKT\n"
+      "could not be used; the reason on standard error).\n";
 
 } // namespace
 

@@ -2,6 +2,7 @@
 
 #include "scan/FldLists.h"
 
+#include <cstdlib>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -47,6 +48,10 @@ struct TMainState {
 
     // The printer port of the report viewer's paged output, a device as the system names it.
     std::string PrinterPort;
+
+    // Lines a processing run reads ahead of their treatment, whose register lookups are
+    // made together (at least 1).
+    int LinesPerBlock = std::getenv("VQB") ? std::atoi(std::getenv("VQB")) : 4096;
 
     // Where venqor.ini, the schema files and ANKT.DB live.
     std::filesystem::path ProgramDir;

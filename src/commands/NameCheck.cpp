@@ -74,11 +74,18 @@ public:
     }
 
     void CheckRecord();
+    // The key of the record's lookup by number, gathered ahead of CheckRecord.
+    bool LookupKeyOf(LookupKey& key) const
+    {
+        key.number = TextToStrNum(numberText());
+        return key.number > 0;
+    }
 
     std::int32_t NoNumberCount = 0;
     std::int32_t NotFoundCount = 0;
 
 private:
+    std::string_view numberText() const { return FieldValue(state_.Fields, iNum_).substr(0, NameLength); }
     void formatError(std::string_view what, std::string_view text);
     void checkFound(std::int32_t number);
     void notFound(std::int32_t number);
@@ -108,7 +115,7 @@ void NameChecker::CheckRecord()
 {
     const TFieldList& fields = state_.Fields;
     UpperLineBuf();
-    take(numText_, FieldValue(fields, iNum_), NameLength);
+    numText_.assign(numberText());
     take(fam_, FieldValue(fields, iFam_), NameLength);
     take(nam_, FieldValue(fields, iNam_), NameLength);
     take(otch_, FieldValue(fields, iOtch_), NameLength);
@@ -312,7 +319,8 @@ RunResult CheckNames(TMainState& state, RunHost& host)
     run.TimeLine(" Начало  "_w);
 
     NameChecker checker(run, *fields, numbers, notFound.get());
-    run.ReadLines([&] { checker.CheckRecord(); }, [&] { run.Report().AddErrorLine("Неизвестно что"_w); });
+    run.ReadLines([&] { checker.CheckRecord(); }, [&] { run.Report().AddErrorLine("Неизвестно что"_w); },
+        [&](LookupKey& key) { return checker.LookupKeyOf(key); });
 
     run.TimeLine(" Конец   "_w);
     run.CloseDataFile();

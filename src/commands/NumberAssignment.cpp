@@ -44,6 +44,13 @@ public:
     }
 
     void TreatRecord();
+    // The key of the record's lookup by names and birth date, gathered ahead of TreatRecord.
+    bool LookupKeyOf(LookupKey& key) const
+    {
+        PadLineBuf(recordLength_);
+        takeNameBirth(key.fam, key.nam, key.otch, key.birth);
+        return true;
+    }
 
     AssignmentReport& Report() { return report_; }
 
@@ -51,6 +58,8 @@ public:
     std::int32_t FixedCount = 0;
 
 private:
+    void takeNameBirth(std::string& fam, std::string& nam, std::string& otch, Date& birth) const;
+
     AssignmentReport report_;
     const TFieldList& fields_;
     Register& register_;
@@ -59,8 +68,23 @@ private:
     const int iNum_, iFam_, iNam_, iOtch_, iBirth_;
     int regNum_ = -1;
 
-    std::string ownText_, canonical_, foundText_, fam_, nam_, otch_, birthText_, message_;
+    std::string ownText_, canonical_, foundText_, fam_, nam_, otch_, message_;
 };
+
+// The names and the birth date of the record in LineBuf, as the lookup takes them.
+void NumberAssigner::takeNameBirth(std::string& fam, std::string& nam, std::string& otch, Date& birth) const
+{
+    take(fam, FieldValue(fields_, iFam_), NameLength);
+    take(nam, FieldValue(fields_, iNam_), NameLength);
+    take(otch, FieldValue(fields_, iOtch_), NameLength);
+    const std::string_view birthText = FieldValue(fields_, iBirth_).substr(0, 10);
+    birth = ZeroDate;
+    if (!birthText.empty()) {
+        const std::string dmy = YmdToDmy(birthText);
+        if (const auto date = ParseDmy(dmy); !dmy.empty() && date)
+            birth = *date;
+    }
+}
 
 void NumberAssigner::TreatRecord()
 {
@@ -69,16 +93,8 @@ void NumberAssigner::TreatRecord()
     take(ownText_, FieldValue(fields_, iNum_), 15);
     const std::int32_t number = TextToStrNum(ownText_);
     canonical_ = StrNumToText(number);
-    take(fam_, FieldValue(fields_, iFam_), NameLength);
-    take(nam_, FieldValue(fields_, iNam_), NameLength);
-    take(otch_, FieldValue(fields_, iOtch_), NameLength);
-    take(birthText_, FieldValue(fields_, iBirth_), 10);
-    Date birth = ZeroDate;
-    if (!birthText_.empty()) {
-        const std::string dmy = YmdToDmy(birthText_);
-        if (const auto date = ParseDmy(dmy); !dmy.empty() && date)
-            birth = *date;
-    }
+    Date birth;
+    takeNameBirth(fam_, nam_, otch_, birth);
     bool rewrite = false;
     bool putIn = false;
 
@@ -172,8 +188,8 @@ RunResult AssignNumbers(TMainState& state, RunHost& host)
     run.CreateOutput(*output);
 
     NumberAssigner assigner(run, *fields, numbers, foundOnly);
-    run.ReadLines(
-        [&] { assigner.TreatRecord(); }, [&] { assigner.Report().AddErrorLine("Неизвестно что"_w); });
+    run.ReadLines([&] { assigner.TreatRecord(); }, [&] { assigner.Report().AddErrorLine("Неизвестно что"_w); },
+        [&](LookupKey& key) { return assigner.LookupKeyOf(key); });
 
     run.CloseOutput();
     run.CloseDataFile();

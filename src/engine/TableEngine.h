@@ -4,7 +4,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <exception>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -45,6 +47,37 @@ public:
     std::int64_t fieldInt(std::string_view name) { return fieldInt(fieldIndex(name)); }
 };
 
+// The two kinds of register lookup: by the number (a table's one-field index, or a query's
+// parameter :NUM), and by names and birth date (the index FAM;NAM;OTCH;BIRTH, or the
+// parameters :FAM, :NAM, :OTCH and :BIRTH).
+enum class LookupKind { ByNumber, ByNameBirth };
+
+// The key of one lookup; the fields of the other kind are unused.
+struct LookupKey {
+    std::int64_t number = 0;
+    std::string fam, nam, otch; // Windows-1251
+    Date birth = ZeroDate;
+};
+
+// What one lookup of a block found: a record, none, or its own failure.
+struct LookupAnswer {
+    bool found = false;
+    std::exception_ptr failure;
+};
+
+// Lookups of a block of keys at once, through a table's current index or a prepared query,
+// in the order or the number of round trips that suits the engine. Each key is looked up as
+// a single findKey() or open() would look it up and fails alone; the records found are kept,
+// to be read afterwards in any order. Made by the table or query whose lookups it makes,
+// which must outlive it; its kept records need neither while they are read.
+class BlockLookup : public RecordReader {
+public:
+    // Looks up every key, answers[i] for keys[i]; the records of an earlier find are dropped.
+    virtual void find(std::span<const LookupKey> keys, std::vector<LookupAnswer>& answers) = 0;
+    // Makes the record found for keys[i] current.
+    virtual void select(std::size_t i) = 0;
+};
+
 // A table object: open/close, index choice and key lookups, definitions and creation,
 // and appending records.
 class Table : public RecordReader {
@@ -62,6 +95,9 @@ public:
     // when its fields do not take such a key); on true the found record is current.
     virtual bool findKey(std::int64_t key) = 0;
     virtual bool findKey(std::string_view fam, std::string_view nam, std::string_view otch, Date birth) = 0;
+    // Block lookups of one kind in the index chosen, or nullptr where the engine makes
+    // lookups one at a time only.
+    virtual std::unique_ptr<BlockLookup> blockLookup(LookupKind) { return nullptr; }
 
     // Creates the table from its definitions, replacing an existing table of that name.
     // primaryKey names the field of a unique primary index, or is empty for none. The table
@@ -154,6 +190,9 @@ public:
     virtual bool isOpen() const = 0;
     // True when there is no current row (right after open(): the result is empty).
     virtual bool eof() const = 0;
+    // Block lookups of one kind through the prepared statement, or nullptr where the engine
+    // runs it once at a time only.
+    virtual std::unique_ptr<BlockLookup> blockLookup(LookupKind) { return nullptr; }
 };
 
 // A database location: a directory of NAME.DB SQLite files (and NAME.dbf, NAME.csv files),

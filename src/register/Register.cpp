@@ -2,6 +2,8 @@
 
 #include "scan/Errors.h"
 
+#include <utility>
+
 namespace venqor {
 
 Register::~Register()
@@ -32,6 +34,15 @@ void Register::OpenRegister(const RegisterSettings& settings, LookupKind kind)
         return;
     }
     reader_ = table_ ? static_cast<RecordReader*>(table_.get()) : query_.get();
+    current_ = reader_;
+    try {
+        for (Block& block : blocks_)
+            block.lookup = table_ ? table_->blockLookup(kind) : query_->blockLookup(kind);
+    } catch (const std::exception&) {
+        // Lookups are then made one at a time, each failing in its own line.
+        for (Block& block : blocks_)
+            block.lookup.reset();
+    }
 }
 
 RecordReader& Register::requireAvailable()
@@ -41,9 +52,53 @@ RecordReader& Register::requireAvailable()
     return *reader_;
 }
 
+template <typename Matches> std::optional<bool> Register::answerFromBlock(Matches matches)
+{
+    const std::ptrdiff_t key = std::exchange(blockKey_, -1);
+    if (answering_ && key >= 0 && matches(answering_->keys[static_cast<std::size_t>(key)])) {
+        const LookupAnswer& answer = answering_->answers[static_cast<std::size_t>(key)];
+        if (answer.failure)
+            std::rethrow_exception(answer.failure);
+        if (answer.found) {
+            answering_->lookup->select(static_cast<std::size_t>(key));
+            current_ = answering_->lookup.get();
+        }
+        return answer.found;
+    }
+    // The connection is the block lookup's until it ends.
+    waitForBlock();
+    current_ = reader_;
+    return std::nullopt;
+}
+
+void Register::waitForBlock() noexcept
+{
+    if (lookingUp_.valid())
+        lookingUp_.wait();
+}
+
+void Register::LookUpBlock(std::vector<LookupKey>& keys)
+{
+    Block& block = blocks_[nextBlock_];
+    block.keys.swap(keys);
+    lookingUp_ = std::async(std::launch::async, [&block] { block.lookup->find(block.keys, block.answers); });
+}
+
+void Register::UseBlock()
+{
+    answering_ = nullptr;
+    blockKey_ = -1;
+    if (lookingUp_.valid())
+        std::exchange(lookingUp_, {}).get();
+    answering_ = &blocks_[nextBlock_];
+    nextBlock_ ^= 1;
+}
+
 bool Register::FindByStrNum(std::int32_t num)
 {
     requireAvailable();
+    if (const auto answer = answerFromBlock([num](const LookupKey& key) { return key.number == num; }))
+        return *answer;
     if (table_)
         return table_->findKey(std::int64_t { num });
     query_->close();
@@ -55,6 +110,10 @@ bool Register::FindByStrNum(std::int32_t num)
 bool Register::FindByNameBirth(std::string_view fam, std::string_view nam, std::string_view otch, Date birth)
 {
     requireAvailable();
+    if (const auto answer = answerFromBlock([&](const LookupKey& key) {
+            return key.fam == fam && key.nam == nam && key.otch == otch && key.birth == birth;
+        }))
+        return *answer;
     if (table_)
         return table_->findKey(fam, nam, otch, birth);
     query_->close();
@@ -68,12 +127,21 @@ bool Register::FindByNameBirth(std::string_view fam, std::string_view nam, std::
 
 RecordReader& Register::record()
 {
-    return requireAvailable();
+    requireAvailable();
+    return *current_;
 }
 
 void Register::Close()
 {
+    waitForBlock();
+    lookingUp_ = {};
+    answering_ = nullptr;
+    blockKey_ = -1;
+    nextBlock_ = 0;
+    for (Block& block : blocks_)
+        block.lookup.reset();
     reader_ = nullptr;
+    current_ = nullptr;
     try {
         if (query_)
             query_->close();

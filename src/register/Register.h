@@ -2,8 +2,11 @@
 
 #include "engine/TableEngine.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <future>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -12,8 +15,6 @@ namespace venqor {
 // Access to the register NUMS for one run: in table mode through the table's indexes, in
 // query mode through the user's statements Sql1Text (:NUM) and Sql2Text (:FAM, :NAM,
 // :OTCH, :BIRTH). Matching is exact, as the engine compares keys and parameters.
-
-enum class LookupKind { ByNumber, ByNameBirth };
 
 struct RegisterSettings {
     std::string location;  // dedtNUMS: a directory, sqlite:PATH or postgresql://...
@@ -43,17 +44,46 @@ public:
     // The record of the last successful lookup.
     RecordReader& record();
 
+    // Block lookups, for the line loop, where the engine makes them: the keys of a block of
+    // lines are looked up together on a second thread (LookUpBlock) while the lines of the
+    // block before are treated; UseBlock() waits for them and answers from them from then
+    // on: before each line, AnswerFromBlock names the key gathered for it (or -1), and a
+    // lookup of that very key is answered from the block, with the record or the failure
+    // the lookup had. Any other lookup is made alone, as without blocks.
+    bool TakesBlocks() const { return blocks_[0].lookup != nullptr; }
+    // Takes the keys over, leaving `keys` with the keys of an earlier block to be reused.
+    void LookUpBlock(std::vector<LookupKey>& keys);
+    void UseBlock();
+    void AnswerFromBlock(std::ptrdiff_t key) { blockKey_ = key; }
+
     // Ends the read transaction and releases the register; never throws.
     void Close();
 
 private:
+    // The keys of a block, their lookup and its answers.
+    struct Block {
+        std::unique_ptr<BlockLookup> lookup;
+        std::vector<LookupKey> keys;
+        std::vector<LookupAnswer> answers;
+    };
+
     RecordReader& requireAvailable();
+    // The block's answer for the key of the current line when it is `matches`; nothing
+    // otherwise, after the block lookup under way has ended (the lookup is then made alone).
+    template <typename Matches> std::optional<bool> answerFromBlock(Matches matches);
+    void waitForBlock() noexcept;
 
     std::unique_ptr<Database> database_;
     std::unique_ptr<Table> table_;
     std::unique_ptr<Query> query_;
-    RecordReader* reader_ = nullptr;
+    RecordReader* reader_ = nullptr;  // the table or the query
+    RecordReader* current_ = nullptr; // what record() reads: the reader, or a block
     std::string reason_;
+    Block blocks_[2];
+    std::future<void> lookingUp_; // the block lookup under way
+    int nextBlock_ = 0;           // the block that LookUpBlock fills
+    Block* answering_ = nullptr;  // the block that answers
+    std::ptrdiff_t blockKey_ = -1;
 };
 
 } // namespace venqor

@@ -9,6 +9,7 @@
 #include "scan/Schema.h"
 #include "scan/TextFile.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <utility>
@@ -39,23 +40,6 @@ public:
 private:
     bool& option_;
     bool saved_;
-};
-
-// The current line as it was read, kept while a step may change LineBuf.
-struct LineAsRead {
-    char bytes[LineBufSize];
-    int length = -1; // -1: no whole line was read
-
-    void take()
-    {
-        length = Scan.LineLen;
-        std::memcpy(bytes, Scan.LineBuf, static_cast<std::size_t>(length) + 1);
-    }
-    void restore() const
-    {
-        std::memcpy(Scan.LineBuf, bytes, static_cast<std::size_t>(length) + 1);
-        Scan.LineLen = length;
-    }
 };
 
 } // namespace
@@ -268,54 +252,83 @@ bool ProcessingRun::Stopped() const
 }
 
 void ProcessingRun::ReadLines(
-    const std::function<void()>& recordStep, const std::function<void()>& lineFailed)
+    const std::function<void()>& recordStep, const std::function<void()>& lineFailed, const RecordKey& keyOf)
 {
     const char recordType = state_.recordType.empty() ? ' ' : state_.recordType.front();
     const OptionScope recode(Scan.Options.RecodeOem, state_.Fields.Cyrillic);
     const OptionScope lineFeeds(Scan.Options.LfEndsLine, lfEndsLine_);
+    const std::size_t blockLines = static_cast<std::size_t>(std::max(state_.LinesPerBlock, 1));
+    const bool blockLookups = keyOf && register_.available() && register_.TakesBlocks();
+    const RecordKey noKeys;
+    const RecordKey& gather = blockLookups ? keyOf : noKeys;
     InTextFile& file = *data_;
-    LineAsRead asRead;
+    // While the lines of one block are treated, the next one is read and its keys looked up.
+    LineBlock blocks[2];
     try {
-        while (!file.Eof()) {
-            ++counters_.LinesRead;
-            asRead.length = -1;
-            try {
-                ReadLineBuf(file);
-                counters_.BytesRead += Scan.LineLen + 2;
-                if (output_)
-                    asRead.take();
-                const char first = Scan.LineBuf[0];
-                if (first == recordType) {
-                    if (++counters_.RecordCount % 10 == 0) {
-                        host_.ShowRecordCount(std::to_string(counters_.RecordCount));
-                        host_.Progress(static_cast<std::uint64_t>(counters_.BytesRead));
-                    }
-                    recordStep();
-                } else if (first == BenefitMark) {
-                    ++counters_.BenefitCount;
-                } else if (first == HeaderMark) {
-                    ++counters_.HeaderCount;
-                    std::string line(CopyLineBuf(12, 14));
-                    line += " \"";
-                    line += CopyLineBuf(26, 50);
-                    line += '"';
-                    report_.AppendLine(line);
-                }
-                if (output_ && Scan.LineLen > 0)
-                    writeOutputLine();
-            } catch (const Interrupted&) {
-                throw;
-            } catch (...) {
-                noteFailedLine(std::current_exception());
-                lineFailed();
-                if (output_ && asRead.length > 0) {
-                    asRead.restore();
-                    writeOutputLine();
-                }
+        blocks[0].Read(file, blockLines, recordType, gather);
+        if (blockLookups)
+            register_.LookUpBlock(blocks[0].keys());
+        for (int current = 0;; current ^= 1) {
+            LineBlock& block = blocks[current];
+            LineBlock& next = blocks[current ^ 1];
+            const bool more = !block.end() && block.lines().size() == blockLines;
+            if (more)
+                next.Read(file, blockLines, recordType, gather);
+            if (blockLookups) {
+                register_.UseBlock();
+                if (more)
+                    register_.LookUpBlock(next.keys());
             }
+            for (const LineBlock::Line& line : block.lines())
+                treatLine(block, line, recordType, recordStep, lineFailed);
+            if (block.end())
+                std::rethrow_exception(block.end());
+            if (!more)
+                break;
         }
     } catch (...) {
         loopFailure_ = std::current_exception();
+    }
+}
+
+void ProcessingRun::treatLine(const LineBlock& block, const LineBlock::Line& line, char recordType,
+    const std::function<void()>& recordStep, const std::function<void()>& lineFailed)
+{
+    ++counters_.LinesRead;
+    try {
+        if (line.failure)
+            std::rethrow_exception(line.failure);
+        block.Restore(line);
+        counters_.BytesRead += Scan.LineLen + 2;
+        register_.AnswerFromBlock(line.key);
+        const char first = Scan.LineBuf[0];
+        if (first == recordType) {
+            if (++counters_.RecordCount % 10 == 0) {
+                host_.ShowRecordCount(std::to_string(counters_.RecordCount));
+                host_.Progress(static_cast<std::uint64_t>(counters_.BytesRead));
+            }
+            recordStep();
+        } else if (first == BenefitMark) {
+            ++counters_.BenefitCount;
+        } else if (first == HeaderMark) {
+            ++counters_.HeaderCount;
+            std::string text(CopyLineBuf(12, 14));
+            text += " \"";
+            text += CopyLineBuf(26, 50);
+            text += '"';
+            report_.AppendLine(text);
+        }
+        if (output_ && Scan.LineLen > 0)
+            writeOutputLine();
+    } catch (const Interrupted&) {
+        throw;
+    } catch (...) {
+        noteFailedLine(std::current_exception());
+        lineFailed();
+        if (output_ && line.length > 0) {
+            block.Restore(line);
+            writeOutputLine();
+        }
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "app/MainState.h"
 #include "register/Register.h"
+#include "run/LineBlock.h"
 #include "run/RunCounters.h"
 #include "run/RunHost.h"
 #include "run/RunReport.h"
@@ -105,7 +106,12 @@ public:
     // failure inside one line runs `lineFailed` and the loop goes on; that line is still
     // written to the output as it was read. A failure of the loop itself ends it and is
     // raised again by Finish(), after the command's closing steps.
-    void ReadLines(const std::function<void()>& recordStep, const std::function<void()>& lineFailed);
+    // Lines are read ahead in blocks of LinesPerBlock; with `keyOf` given and a register
+    // that takes blocks, the keys of a block's records are looked up together while the
+    // block before is treated, and each record's lookup of its own key is answered from
+    // them (see Register). What the user sees is the same as line by line.
+    void ReadLines(const std::function<void()>& recordStep, const std::function<void()>& lineFailed,
+        const RecordKey& keyOf = {});
 
     // Whether the user stopped the line loop (see Interrupted): the command then keeps
     // nothing of the run but its report.
@@ -122,6 +128,8 @@ public:
     RunResult Finish(std::string message);
 
 private:
+    void treatLine(const LineBlock& block, const LineBlock::Line& line, char recordType,
+        const std::function<void()>& recordStep, const std::function<void()>& lineFailed);
     void noteFailedLine(const std::exception_ptr& failure);
     void writeOutputLine();
     void abandonOutput(std::string_view reason);

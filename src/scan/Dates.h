@@ -1,5 +1,6 @@
 #pragma once
 
+#include <compare>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -13,7 +14,7 @@ struct Date {
     std::int32_t days = 0;
 
     bool isZero() const { return days == 0; }
-    friend bool operator==(Date, Date) = default;
+    friend auto operator<=>(Date, Date) = default;
 };
 
 inline constexpr Date ZeroDate {};

@@ -171,13 +171,18 @@ Result Connection::check(PGresult* raw, std::string_view what)
     if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK)
         return result;
     const std::string text = raw ? resultError(raw) : std::string(PQerrorMessage(conn_.get()));
+    restartAbortedRead();
+    fail(what, text);
+}
+
+void Connection::restartAbortedRead()
+{
     if (transaction_ == Transaction::Read && PQtransactionStatus(conn_.get()) == PQTRANS_INERROR) {
         PQclear(PQexec(conn_.get(), "ROLLBACK"));
         Result begun(PQexec(conn_.get(), beginReadSql));
         if (!begun || PQresultStatus(begun.get()) != PGRES_COMMAND_OK)
             transaction_ = Transaction::None;
     }
-    fail(what, text);
 }
 
 Result Connection::exec(std::string_view sql, std::string_view what)
@@ -219,6 +224,68 @@ Result Connection::execPrepared(const std::string& name, const Values& values, s
     return check(PQexecPrepared(conn_.get(), name.c_str(), static_cast<int>(values.size()), pointers.data(),
                      nullptr, nullptr, 0),
         what);
+}
+
+namespace {
+
+// Statements sent before a sync, and at most twice as many in flight: their results stay
+// well inside the socket's buffers, so that neither end waits for the other to read.
+constexpr std::size_t PipelineChunk = 128;
+
+} // namespace
+
+void Connection::pipeline(std::span<const Call> calls, std::vector<Result>& results)
+{
+    results.clear();
+    results.resize(calls.size());
+    PGconn* const conn = conn_.get();
+    if (calls.empty() || PQenterPipelineMode(conn) != 1)
+        return;
+    std::size_t sent = 0;
+    std::vector<std::size_t> syncs; // the number of statements sent before each sync
+    bool broken = false;
+    const auto sendChunk = [&] {
+        const std::size_t end = std::min(sent + PipelineChunk, calls.size());
+        for (; sent < end; ++sent) {
+            const auto pointers = valuePointers(calls[sent].values);
+            if (PQsendQueryPrepared(conn, calls[sent].statement.c_str(), static_cast<int>(pointers.size()),
+                    pointers.data(), nullptr, nullptr, 0)
+                != 1) {
+                broken = true;
+                break;
+            }
+        }
+        if (PQpipelineSync(conn) != 1)
+            broken = true;
+        syncs.push_back(sent);
+    };
+    sendChunk();
+    std::size_t received = 0;
+    for (std::size_t chunk = 0; chunk < syncs.size() && !broken; ++chunk) {
+        if (sent < calls.size())
+            sendChunk();
+        for (; received < syncs[chunk] && !broken; ++received) {
+            Result result(PQgetResult(conn));
+            if (!result) {
+                broken = true;
+                break;
+            }
+            const ExecStatusType status = PQresultStatus(result.get());
+            if (status == PGRES_TUPLES_OK || status == PGRES_COMMAND_OK)
+                results[received] = std::move(result);
+            while (PGresult* end = PQgetResult(conn)) // the null that ends each statement's results
+                PQclear(end);
+        }
+        const Result sync(PQgetResult(conn));
+        if (!sync || PQresultStatus(sync.get()) != PGRES_PIPELINE_SYNC)
+            broken = true;
+    }
+    if (broken) { // the answers can no longer be matched to their statements
+        results.clear();
+        results.resize(calls.size());
+    }
+    PQexitPipelineMode(conn);
+    restartAbortedRead();
 }
 
 Result Connection::describePrepared(const std::string& name, std::string_view what)

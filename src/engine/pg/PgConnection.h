@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,6 +32,13 @@ Kind KindOfType(Oid type);
 // Parameter values in libpq's text form; nothing stands for NULL.
 using Values = std::vector<std::optional<std::string>>;
 
+// A prepared statement to run with its parameter values; `what` names it in messages.
+struct Call {
+    std::string statement;
+    Values values;
+    std::string_view what;
+};
+
 // One libpq connection, shared by the database and the tables and queries made from it.
 // Texts going in and out are UTF-8; messages of the TableErrors it throws are Windows-1251
 // and start with the location (without password).
@@ -55,6 +63,11 @@ public:
     // Prepares a statement under a fresh name and returns that name.
     std::string prepare(std::string_view sql, std::string_view what);
     Result execPrepared(const std::string& name, const Values& values, std::string_view what);
+    // Runs many prepared statements in pipeline mode, sending the next ones before the
+    // results of the first arrive: results[i] for calls[i]. A statement that failed, and
+    // those its failure aborted, are left without a result (null), to be run again alone;
+    // a read transaction that the failure aborted is begun anew first, as for one statement.
+    void pipeline(std::span<const Call> calls, std::vector<Result>& results);
     Result describePrepared(const std::string& name, std::string_view what);
     // Drops a prepared statement; never throws (used when closing).
     void deallocate(const std::string& name) noexcept;
@@ -84,6 +97,8 @@ private:
     // Throws for a result that is no success. A failure inside a read transaction has
     // aborted it on the server: it is begun anew, so that the next lookup works again.
     Result check(PGresult* result, std::string_view what);
+    // Ends a read transaction that a failed statement has aborted and begins a new one.
+    void restartAbortedRead();
 
     Handle conn_;
     std::string location_; // without password, Windows-1251

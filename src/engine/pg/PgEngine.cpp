@@ -1,5 +1,6 @@
 #include "engine/pg/PgEngine.h"
 
+#include "engine/pg/PgBlockLookup.h"
 #include "engine/pg/PgConnection.h"
 #include "engine/pg/PgLoader.h"
 #include "engine/pg/PgNames.h"
@@ -122,36 +123,22 @@ public:
             keyStatement_ = conn_->prepare(lookupSql(0), name_);
     }
 
-    bool findKey(std::int64_t key) override
-    {
-        if (keyFields_.size() != 1)
-            record_.fail(
-                keyFields_.empty() ? "no index chosen" : "the current index is not one of one field");
-        return found(conn_->execPrepared(keyStatement_, { std::to_string(key) }, name_));
-    }
+    bool findKey(std::int64_t key) override { return found(numberCall(key)); }
 
     bool findKey(std::string_view fam, std::string_view nam, std::string_view otch, Date birth) override
     {
-        if (keyFields_.size() != 4)
-            record_.fail(
-                keyFields_.empty() ? "no index chosen" : "the current index is not one of four fields");
-        // An empty value matches the records whose field reads as empty: NULL, and for
-        // texts also ''. Each pattern of empty values has its own prepared statement.
-        const std::array<std::string_view, 3> texts { fam, nam, otch };
-        unsigned empty = birth.isZero() ? 8u : 0u;
-        Values values;
-        for (std::size_t i = 0; i < texts.size(); ++i) {
-            if (texts[i].empty())
-                empty |= 1u << i;
-            else
-                values.emplace_back(Cp1251ToUtf8(texts[i]));
-        }
-        if (!birth.isZero())
-            values.emplace_back(FormatIso(birth));
-        std::string& statement = nameBirthStatements_[empty];
-        if (statement.empty())
-            statement = conn_->prepare(lookupSql(empty), name_);
-        return found(conn_->execPrepared(statement, values, name_));
+        return found(nameBirthCall(fam, nam, otch, birth));
+    }
+
+    std::unique_ptr<BlockLookup> blockLookup(LookupKind kind) override
+    {
+        requireOpen();
+        Record record(record_.owner());
+        record.setColumns(record_.columns());
+        return pg::MakeBlockLookup(conn_, std::move(record), [this, kind](const LookupKey& key) {
+            return kind == LookupKind::ByNumber ? numberCall(key.number)
+                                                : nameBirthCall(key.fam, key.nam, key.otch, key.birth);
+        });
     }
 
     void create(const std::vector<FieldDef>& fields, std::string_view primaryKey) override
@@ -275,6 +262,39 @@ private:
         return values_[static_cast<std::size_t>(index)];
     }
 
+    // The lookups by the current index.
+    pg::Call numberCall(std::int64_t key) const
+    {
+        if (keyFields_.size() != 1)
+            record_.fail(
+                keyFields_.empty() ? "no index chosen" : "the current index is not one of one field");
+        return { keyStatement_, { std::to_string(key) }, name_ };
+    }
+
+    pg::Call nameBirthCall(std::string_view fam, std::string_view nam, std::string_view otch, Date birth)
+    {
+        if (keyFields_.size() != 4)
+            record_.fail(
+                keyFields_.empty() ? "no index chosen" : "the current index is not one of four fields");
+        // An empty value matches the records whose field reads as empty: NULL, and for
+        // texts also ''. Each pattern of empty values has its own prepared statement.
+        const std::array<std::string_view, 3> texts { fam, nam, otch };
+        unsigned empty = birth.isZero() ? 8u : 0u;
+        Values values;
+        for (std::size_t i = 0; i < texts.size(); ++i) {
+            if (texts[i].empty())
+                empty |= 1u << i;
+            else
+                values.emplace_back(Cp1251ToUtf8(texts[i]));
+        }
+        if (!birth.isZero())
+            values.emplace_back(FormatIso(birth));
+        std::string& statement = nameBirthStatements_[empty];
+        if (statement.empty())
+            statement = conn_->prepare(lookupSql(empty), name_);
+        return { statement, std::move(values), name_ };
+    }
+
     // SELECT of the first record with the key fields (UTF-8); the fields marked in `empty`
     // match records where they read as empty (no parameter for them).
     std::string lookupSql(unsigned empty) const
@@ -293,9 +313,9 @@ private:
         return sql + " LIMIT 1";
     }
 
-    bool found(pg::Result result)
+    bool found(const pg::Call& call)
     {
-        record_.setResult(std::move(result));
+        record_.setResult(conn_->execPrepared(call.statement, call.values, call.what));
         return record_.hasRow();
     }
 
@@ -354,13 +374,28 @@ public:
 
     void open() override
     {
+        const pg::Call call = openCall();
+        record_.setResult(conn_->execPrepared(call.statement, call.values, call.what));
+        open_ = true;
+    }
+
+    std::unique_ptr<BlockLookup> blockLookup(LookupKind kind) override
+    {
         if (statement_.empty())
             prepare();
-        for (std::size_t i = 0; i < names_.size(); ++i)
-            if (!set_[i])
-                record_.fail("no value for the parameter " + names_[i]);
-        record_.setResult(conn_->execPrepared(statement_, values_, sql_));
-        open_ = true;
+        Record record(record_.owner());
+        record.setColumns(record_.columns());
+        return pg::MakeBlockLookup(conn_, std::move(record), [this, kind](const LookupKey& key) {
+            if (kind == LookupKind::ByNumber) {
+                setParam("NUM", key.number);
+            } else {
+                setParam("FAM", key.fam);
+                setParam("NAM", key.nam);
+                setParam("OTCH", key.otch);
+                setParam("BIRTH", key.birth);
+            }
+            return openCall();
+        });
     }
 
     void close() override
@@ -377,6 +412,17 @@ public:
     std::int64_t fieldInt(int index) override { return record_.integer(index); }
 
 private:
+    // The statement with the parameter values set, as open() runs it.
+    pg::Call openCall()
+    {
+        if (statement_.empty())
+            prepare();
+        for (std::size_t i = 0; i < names_.size(); ++i)
+            if (!set_[i])
+                record_.fail("no value for the parameter " + names_[i]);
+        return { statement_, values_, sql_ };
+    }
+
     std::optional<std::string>& param(std::string_view name)
     {
         if (statement_.empty())

@@ -101,6 +101,13 @@ std::vector<Column> ResultColumns(const PGresult* result)
 void Record::setResult(Result result)
 {
     result_ = std::move(result);
+    current_ = result_.get();
+}
+
+void Record::viewResult(const PGresult* result)
+{
+    result_.reset();
+    current_ = result;
 }
 
 void Record::fail(std::string_view text) const
@@ -123,11 +130,11 @@ const char* Record::value(int index) const
 {
     if (!hasRow())
         fail("no current record");
-    if (index < 0 || static_cast<std::size_t>(index) >= columns_.size() || index >= PQnfields(result_.get()))
+    if (index < 0 || static_cast<std::size_t>(index) >= columns_.size() || index >= PQnfields(current_))
         fail("no field number " + std::to_string(index));
-    if (PQgetisnull(result_.get(), 0, index))
+    if (PQgetisnull(current_, 0, index))
         return nullptr;
-    return PQgetvalue(result_.get(), 0, index);
+    return PQgetvalue(current_, 0, index);
 }
 
 std::string_view Record::text(int index)

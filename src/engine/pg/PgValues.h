@@ -42,8 +42,10 @@ public:
 
     // The first row of `result` becomes current (none when it is empty).
     void setResult(Result result);
-    void clear() { result_.reset(); }
-    bool hasRow() const { return result_ && PQntuples(result_.get()) > 0; }
+    // The same for a result kept elsewhere, which must outlive its reading.
+    void viewResult(const PGresult* result);
+    void clear() { setResult(nullptr); }
+    bool hasRow() const { return current_ && PQntuples(current_) > 0; }
 
     int fieldIndex(std::string_view name) const;
     std::string_view text(int index);
@@ -59,6 +61,7 @@ private:
     std::string owner_;
     std::vector<Column> columns_;
     Result result_;
+    const PGresult* current_ = nullptr; // result_, or a result viewed
     std::vector<std::string>
         buffers_; // one per field: a text read stays valid until that field is read again
 };

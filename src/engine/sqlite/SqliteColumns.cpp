@@ -8,16 +8,12 @@
 
 namespace venqor::sqlite {
 
-namespace {
-
-std::string_view columnText(sqlite3_stmt* row, int index)
+std::string_view StatementRow::text(int index) const
 {
-    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(row, index));
-    return text ? std::string_view(text, static_cast<std::size_t>(sqlite3_column_bytes(row, index)))
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement_, index));
+    return text ? std::string_view(text, static_cast<std::size_t>(sqlite3_column_bytes(statement_, index)))
                 : std::string_view();
 }
-
-} // namespace
 
 bool IsDateType(std::string_view declaredType)
 {
@@ -65,12 +61,12 @@ std::string Columns::fieldName(int index) const
     return owner_ + ", field \"" + columns_[static_cast<std::size_t>(index)].name + "\"";
 }
 
-std::string_view Columns::text(sqlite3_stmt* row, int index)
+std::string_view Columns::text(const Row& row, int index)
 {
     check(index);
     std::string& buffer = buffers_[static_cast<std::size_t>(index)];
     buffer.clear();
-    const std::string_view utf8 = columnText(row, index);
+    const std::string_view utf8 = row.text(index);
     if (columns_[static_cast<std::size_t>(index)].isDate) {
         if (const auto date = ParseIso(utf8)) {
             buffer = FormatDmy(*date);
@@ -81,10 +77,10 @@ std::string_view Columns::text(sqlite3_stmt* row, int index)
     return TrimTrailingBlanks(buffer);
 }
 
-Date Columns::date(sqlite3_stmt* row, int index) const
+Date Columns::date(const Row& row, int index) const
 {
     check(index);
-    const std::string_view text = columnText(row, index);
+    const std::string_view text = row.text(index);
     if (text.empty())
         return ZeroDate;
     if (const auto date = ParseIso(text))
@@ -92,28 +88,28 @@ Date Columns::date(sqlite3_stmt* row, int index) const
     throw ConvertError(fieldName(index) + ": \"" + Utf8ToCp1251(text) + "\" is not a date");
 }
 
-std::int64_t Columns::integer(sqlite3_stmt* row, int index) const
+std::int64_t Columns::integer(const Row& row, int index) const
 {
     check(index);
-    switch (sqlite3_column_type(row, index)) {
+    switch (row.type(index)) {
     case SQLITE_NULL:
         return 0;
     case SQLITE_INTEGER:
-        return sqlite3_column_int64(row, index);
+        return row.integer(index);
     case SQLITE_FLOAT: {
-        const double value = sqlite3_column_double(row, index);
+        const double value = row.real(index);
         if (value == std::trunc(value) && std::fabs(value) < 9.2e18)
             return static_cast<std::int64_t>(value);
         break;
     }
     default:
         try {
-            return IntegerFromText(columnText(row, index));
+            return IntegerFromText(row.text(index));
         } catch (const ConvertError&) {
         }
     }
     throw ConvertError(
-        fieldName(index) + ": \"" + Utf8ToCp1251(columnText(row, index)) + "\" is not a whole number");
+        fieldName(index) + ": \"" + Utf8ToCp1251(row.text(index)) + "\" is not a whole number");
 }
 
 } // namespace venqor::sqlite

@@ -1,3 +1,4 @@
+#include "engine/sqlite/SqliteBlockLookup.h"
 #include "engine/sqlite/SqliteColumns.h"
 #include "engine/sqlite/SqliteObjects.h"
 #include "scan/CodePage.h"
@@ -94,6 +95,24 @@ public:
 
     bool isOpen() const override { return open_; }
     bool eof() const override { return !hasRow_; }
+
+    std::unique_ptr<BlockLookup> blockLookup(LookupKind kind) override
+    {
+        prepare();
+        return MakeBlockLookup(columns_, kind, [this, kind](const LookupKey& key) -> sqlite3_stmt* {
+            close();
+            if (kind == LookupKind::ByNumber) {
+                setParam("NUM", key.number);
+            } else {
+                setParam("FAM", key.fam);
+                setParam("NAM", key.nam);
+                setParam("OTCH", key.otch);
+                setParam("BIRTH", key.birth);
+            }
+            open();
+            return hasRow_ ? statement_.get() : nullptr;
+        });
+    }
 
     int fieldIndex(std::string_view name) const override
     {

@@ -1,3 +1,4 @@
+#include "engine/sqlite/SqliteBlockLookup.h"
 #include "engine/sqlite/SqliteColumns.h"
 #include "engine/sqlite/SqliteFields.h"
 #include "engine/sqlite/SqliteObjects.h"
@@ -143,6 +144,16 @@ public:
                 lookup_.get(), 4, keyTexts_[3].data(), static_cast<int>(keyTexts_[3].size()), SQLITE_STATIC);
         }
         return stepLookup();
+    }
+
+    std::unique_ptr<BlockLookup> blockLookup(LookupKind kind) override
+    {
+        requireOpen();
+        return MakeBlockLookup(columns_, kind, [this, kind](const LookupKey& key) -> sqlite3_stmt* {
+            const bool found = kind == LookupKind::ByNumber ? findKey(key.number)
+                                                            : findKey(key.fam, key.nam, key.otch, key.birth);
+            return found ? lookup_.get() : nullptr;
+        });
     }
 
     int fieldIndex(std::string_view name) const override

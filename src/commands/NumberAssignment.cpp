@@ -188,7 +188,8 @@ RunResult AssignNumbers(TMainState& state, RunHost& host)
     run.CreateOutput(*output);
 
     NumberAssigner assigner(run, *fields, numbers, foundOnly);
-    run.ReadLines([&] { assigner.TreatRecord(); }, [&] { assigner.Report().AddErrorLine("Неизвестно что"_w); },
+    run.ReadLines([&] { assigner.TreatRecord(); },
+        [&] { assigner.Report().AddErrorLine("Неизвестно что"_w); },
         [&](LookupKey& key) { return assigner.LookupKeyOf(key); });
 
     run.CloseOutput();

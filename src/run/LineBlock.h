@@ -21,9 +21,9 @@ class LineBlock {
 public:
     struct Line {
         std::size_t start = 0;
-        int length = -1;              // -1: reading the line failed
-        std::ptrdiff_t key = -1;      // its key in keys(), or -1
-        std::exception_ptr failure;   // why reading it failed
+        int length = -1;            // -1: reading the line failed
+        std::ptrdiff_t key = -1;    // its key in keys(), or -1
+        std::exception_ptr failure; // why reading it failed
     };
 
     // Reads up to `count` lines of `file` (fewer at its end) and gathers the key of each

@@ -63,7 +63,8 @@ private:
 
 } // namespace
 
-std::unique_ptr<BlockLookup> MakeBlockLookup(std::shared_ptr<Connection> conn, Record record, LookupCall callOf)
+std::unique_ptr<BlockLookup> MakeBlockLookup(
+    std::shared_ptr<Connection> conn, Record record, LookupCall callOf)
 {
     return std::make_unique<PipelinedLookup>(std::move(conn), std::move(record), std::move(callOf));
 }

@@ -15,6 +15,7 @@ using LookupCall = std::function<Call(const LookupKey&)>;
 // Block lookups sent together in pipeline mode, their results read with `record` (which
 // knows the columns). A lookup that failed, or that a failure aborted, is made once more
 // alone, so that it fails as it would have failed without the others.
-std::unique_ptr<BlockLookup> MakeBlockLookup(std::shared_ptr<Connection> conn, Record record, LookupCall callOf);
+std::unique_ptr<BlockLookup> MakeBlockLookup(
+    std::shared_ptr<Connection> conn, Record record, LookupCall callOf);
 
 } // namespace venqor::pg

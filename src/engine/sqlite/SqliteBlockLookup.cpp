@@ -14,11 +14,13 @@ constexpr std::size_t NoRow = static_cast<std::size_t>(-1);
 
 // A column of a kept row: its type and number, and where its text lies in the block's text.
 struct Cell {
+    union {
+        std::int64_t integer = 0;
+        double real;
+    };
+    std::uint32_t textStart = 0;
+    std::uint32_t textLength = 0;
     int type = SQLITE_NULL;
-    std::int64_t integer = 0;
-    double real = 0;
-    std::size_t textStart = 0;
-    std::size_t textLength = 0;
 };
 
 class KeptBlockLookup final : public BlockLookup {
@@ -110,8 +112,8 @@ private:
                 if (cell.type == SQLITE_FLOAT)
                     cell.real = row.real(i);
                 const std::string_view text = row.text(i);
-                cell.textStart = text_.size();
-                cell.textLength = text.size();
+                cell.textStart = static_cast<std::uint32_t>(text_.size());
+                cell.textLength = static_cast<std::uint32_t>(text.size());
                 text_ += text;
             }
             cells_.push_back(cell);

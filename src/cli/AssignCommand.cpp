@@ -17,6 +17,7 @@ constexpr std::string_view Accepted[] = {
     "--search-only",
     "--report",
     "--quiet",
+    "--block-lines",
 };
 
 const std::string_view Usage
@@ -42,6 +43,8 @@ const std::string_view Usage
       "  --search-only         report the numbers found, but do not put them into FILE\n"
       "  --report FILE         also save the report as text (Windows-1251, CR LF)\n"
       "  --quiet               no report on standard output\n"
+      "  --block-lines N       lines read ahead whose register lookups are made together\n"
+      "                        (default 65536; 1 looks each record up on its own)\n"
       "\n"
       "Exit status: 0 the assignment ran to its end, 1 it could not run, 2 a usage error,\n"
       "3 it ran to its end without a part of its work (the register could not be opened, or\n"

@@ -18,6 +18,7 @@ constexpr std::string_view Accepted[] = {
     "--no-status-errors",
     "--report",
     "--quiet",
+    "--block-lines",
 };
 
 const std::string_view Usage
@@ -42,6 +43,8 @@ const std::string_view Usage
       "  --no-status-errors    no status messages and no \"not found\" notes\n"
       "  --report FILE         also save the report as text (Windows-1251, CR LF)\n"
       "  --quiet               no report on standard output\n"
+      "  --block-lines N       lines read ahead whose register lookups are made together\n"
+      "                        (default 65536; 1 looks each record up on its own)\n"
       "\n"
       "Exit status: 0 the check ran to its end (whatever it found), 1 it could not run,\n"
       "2 a usage error, 3 it ran to its end without a part of its work (the register or ANKT\n"

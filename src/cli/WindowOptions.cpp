@@ -30,6 +30,7 @@ WindowOptions ParseWindowOptions(Args& args, std::span<const std::string_view> a
         { "--match", &WindowOptions::match },
         { "--output", &WindowOptions::output },
         { "--report", &WindowOptions::report },
+        { "--block-lines", &WindowOptions::blockLines },
     };
     struct Flag {
         std::string_view option;
@@ -71,6 +72,11 @@ WindowOptions ParseWindowOptions(Args& args, std::span<const std::string_view> a
     }
     if (!haveFile)
         throw UsageError("no data file given");
+    if (o.blockLines
+        && (o.blockLines->empty() || o.blockLines->size() > 9
+            || o.blockLines->find_first_not_of("0123456789") != std::string::npos
+            || std::stoi(*o.blockLines) < 1))
+        throw UsageError("--block-lines takes a number of lines from 1 on: \"" + *o.blockLines + "\"");
     return o;
 }
 
@@ -103,6 +109,8 @@ TMainState StateFor(const WindowOptions& o)
     s.noBirthErrors = o.noBirthErrors;
     s.noStatusErrors = o.noStatusErrors;
     s.foundOnly = o.searchOnly;
+    if (o.blockLines)
+        s.LinesPerBlock = std::stoi(*o.blockLines);
     return s;
 }
 

@@ -16,7 +16,7 @@ namespace venqor::cli {
 struct WindowOptions {
     std::string dataFile;
     std::optional<std::string> format, schema, recordType, registerLocation, tableName, condition, match;
-    std::optional<std::string> output, report;
+    std::optional<std::string> output, report, blockLines;
     bool query = false, collectNotFound = false, noBirthErrors = false, noStatusErrors = false,
          searchOnly = false, quiet = false;
 };

@@ -6,6 +6,12 @@
 
 namespace venqor {
 
+namespace {
+
+constexpr std::size_t SmallBlock = 64; // keys
+
+} // namespace
+
 Register::~Register()
 {
     Close();
@@ -81,7 +87,9 @@ void Register::LookUpBlock(std::vector<LookupKey>& keys)
 {
     Block& block = blocks_[nextBlock_];
     block.keys.swap(keys);
-    lookingUp_ = std::async(std::launch::async, [&block] { block.lookup->find(block.keys, block.answers); });
+    // A small block is not worth a thread: it is looked up when it is used.
+    const auto policy = block.keys.size() < SmallBlock ? std::launch::deferred : std::launch::async;
+    lookingUp_ = std::async(policy, [&block] { block.lookup->find(block.keys, block.answers); });
 }
 
 void Register::UseBlock()

@@ -76,6 +76,8 @@ public:
     virtual void find(std::span<const LookupKey> keys, std::vector<LookupAnswer>& answers) = 0;
     // Makes the record found for keys[i] current.
     virtual void select(std::size_t i) = 0;
+    // The most keys one find() should be given, for the memory its records take.
+    virtual std::size_t maxKeys() const { return static_cast<std::size_t>(-1); }
 };
 
 // A table object: open/close, index choice and key lookups, definitions and creation,

@@ -51,6 +51,8 @@ public:
     // lookup of that very key is answered from the block, with the record or the failure
     // the lookup had. Any other lookup is made alone, as without blocks.
     bool TakesBlocks() const { return blocks_[0].lookup != nullptr; }
+    // The most keys a block may hold (TakesBlocks() must be true).
+    std::size_t MaxBlockKeys() const { return blocks_[0].lookup->maxKeys(); }
     // Takes the keys over, leaving `keys` with the keys of an earlier block to be reused.
     void LookUpBlock(std::vector<LookupKey>& keys);
     void UseBlock();

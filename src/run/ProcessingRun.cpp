@@ -257,8 +257,10 @@ void ProcessingRun::ReadLines(
     const char recordType = state_.recordType.empty() ? ' ' : state_.recordType.front();
     const OptionScope recode(Scan.Options.RecodeOem, state_.Fields.Cyrillic);
     const OptionScope lineFeeds(Scan.Options.LfEndsLine, lfEndsLine_);
-    const std::size_t blockLines = static_cast<std::size_t>(std::max(state_.LinesPerBlock, 1));
     const bool blockLookups = keyOf && register_.available() && register_.TakesBlocks();
+    std::size_t blockLines = static_cast<std::size_t>(std::max(state_.LinesPerBlock, 1));
+    if (blockLookups)
+        blockLines = std::min(blockLines, register_.MaxBlockKeys());
     const RecordKey noKeys;
     const RecordKey& gather = blockLookups ? keyOf : noKeys;
     InTextFile& file = *data_;

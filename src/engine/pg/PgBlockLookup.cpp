@@ -45,6 +45,8 @@ public:
     }
 
     void select(std::size_t i) override { record_.viewResult(results_[resultOf_[i]].get()); }
+    // Each key's result takes a few KiB.
+    std::size_t maxKeys() const override { return 4096; }
 
     int fieldIndex(std::string_view name) const override { return record_.fieldIndex(name); }
     std::string_view fieldText(int index) override { return record_.text(index); }

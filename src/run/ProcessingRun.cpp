@@ -18,6 +18,7 @@ namespace venqor {
 
 namespace {
 
+constexpr std::size_t LinesWithoutLookups = 256;
 constexpr char HeaderMark = '\xC2';  // В
 constexpr char BenefitMark = '\xCB'; // Л
 // Literals of their own: clang 14 crashes on these written inside the functions.
@@ -258,9 +259,9 @@ void ProcessingRun::ReadLines(
     const OptionScope recode(Scan.Options.RecodeOem, state_.Fields.Cyrillic);
     const OptionScope lineFeeds(Scan.Options.LfEndsLine, lfEndsLine_);
     const bool blockLookups = keyOf && register_.available() && register_.TakesBlocks();
+    // Without lookups to gather, a short block is enough.
     std::size_t blockLines = static_cast<std::size_t>(std::max(state_.LinesPerBlock, 1));
-    if (blockLookups)
-        blockLines = std::min(blockLines, register_.MaxBlockKeys());
+    blockLines = std::min(blockLines, blockLookups ? register_.MaxBlockKeys() : LinesWithoutLookups);
     const RecordKey noKeys;
     const RecordKey& gather = blockLookups ? keyOf : noKeys;
     InTextFile& file = *data_;

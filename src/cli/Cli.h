@@ -1,5 +1,6 @@
 #pragma once
 
+#include <charconv>
 #include <functional>
 #include <ostream>
 #include <stdexcept>
@@ -48,6 +49,20 @@ private:
     std::vector<std::string> args_;
     std::size_t pos_ = 0;
 };
+
+// The value of an option that takes a whole number from `min` to `max`; UsageError naming
+// the option otherwise.
+template <typename Number> Number NumberOption(Args& args, std::string_view option, Number min, Number max)
+{
+    const std::string text = args.value(option);
+    Number value {};
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || text[0] < '0' || text[0] > '9' || ec != std::errc()
+        || end != text.data() + text.size() || value < min || value > max)
+        throw UsageError("option " + std::string(option) + " takes a number from " + std::to_string(min)
+            + " to " + std::to_string(max) + ", not \"" + text + "\"");
+    return value;
+}
 
 struct Command {
     std::string_view name;

@@ -4,7 +4,6 @@
 #include "register/DemoRegister.h"
 #include "register/RegisterImport.h"
 
-#include <charconv>
 #include <filesystem>
 
 namespace venqor::cli {
@@ -32,18 +31,6 @@ the new one is complete; readers see either the old one or the new one.
     --seed S              the seed the people are made from (default 1); the same seed
                           gives the same people
 )";
-
-template <typename Number> Number numberOption(Args& args, std::string_view option, Number max)
-{
-    const std::string text = args.value(option);
-    Number value {};
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || text[0] < '0' || text[0] > '9' || ec != std::errc()
-        || end != text.data() + text.size() || value > max)
-        throw UsageError("option " + std::string(option) + " takes a number from 0 to " + std::to_string(max)
-            + ", not \"" + text + "\"");
-    return value;
-}
 
 std::string positional(Args& args, std::string_view what)
 {
@@ -90,9 +77,9 @@ int runDemo(Args& args, Io& io)
     while (!args.empty()) {
         const std::string option = args.take();
         if (option == "--rows")
-            rows = numberOption<std::int64_t>(args, option, DemoPersonLimit);
+            rows = NumberOption<std::int64_t>(args, option, 0, DemoPersonLimit);
         else if (option == "--seed")
-            seed = numberOption<std::uint64_t>(args, option, UINT64_MAX);
+            seed = NumberOption<std::uint64_t>(args, option, 0, UINT64_MAX);
         else
             throw UsageError(
                 (option.starts_with("--") ? "unknown option " : "unexpected argument ") + option);

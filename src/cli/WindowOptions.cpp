@@ -8,6 +8,12 @@
 
 namespace venqor::cli {
 
+namespace {
+
+constexpr int MaxBlockLines = 100'000'000;
+
+} // namespace
+
 WindowOptions ParseWindowOptions(Args& args, std::span<const std::string_view> accepted)
 {
     WindowOptions o;
@@ -30,7 +36,6 @@ WindowOptions ParseWindowOptions(Args& args, std::span<const std::string_view> a
         { "--match", &WindowOptions::match },
         { "--output", &WindowOptions::output },
         { "--report", &WindowOptions::report },
-        { "--block-lines", &WindowOptions::blockLines },
     };
     struct Flag {
         std::string_view option;
@@ -56,6 +61,10 @@ WindowOptions ParseWindowOptions(Args& args, std::span<const std::string_view> a
         }
         if (!accepts(arg))
             throw UsageError("unknown option " + arg);
+        if (arg == "--block-lines") {
+            o.blockLines = NumberOption(args, arg, 1, MaxBlockLines);
+            continue;
+        }
         bool known = false;
         for (const Valued& v : valued)
             if (v.option == arg) {
@@ -72,11 +81,6 @@ WindowOptions ParseWindowOptions(Args& args, std::span<const std::string_view> a
     }
     if (!haveFile)
         throw UsageError("no data file given");
-    if (o.blockLines
-        && (o.blockLines->empty() || o.blockLines->size() > 9
-            || o.blockLines->find_first_not_of("0123456789") != std::string::npos
-            || std::stoi(*o.blockLines) < 1))
-        throw UsageError("--block-lines takes a number of lines from 1 on: \"" + *o.blockLines + "\"");
     return o;
 }
 
@@ -110,7 +114,7 @@ TMainState StateFor(const WindowOptions& o)
     s.noStatusErrors = o.noStatusErrors;
     s.foundOnly = o.searchOnly;
     if (o.blockLines)
-        s.LinesPerBlock = std::stoi(*o.blockLines);
+        s.LinesPerBlock = *o.blockLines;
     return s;
 }
 

@@ -16,7 +16,8 @@ namespace venqor::cli {
 struct WindowOptions {
     std::string dataFile;
     std::optional<std::string> format, schema, recordType, registerLocation, tableName, condition, match;
-    std::optional<std::string> output, report, blockLines;
+    std::optional<std::string> output, report;
+    std::optional<int> blockLines;
     bool query = false, collectNotFound = false, noBirthErrors = false, noStatusErrors = false,
          searchOnly = false, quiet = false;
 };

@@ -197,6 +197,27 @@ public:
     virtual std::unique_ptr<BlockLookup> blockLookup(LookupKind) { return nullptr; }
 };
 
+// One lookup of a key of one kind through a table's current index; on true the found
+// record is current.
+inline bool FindKey(Table& table, LookupKind kind, const LookupKey& key)
+{
+    return kind == LookupKind::ByNumber ? table.findKey(key.number)
+                                        : table.findKey(key.fam, key.nam, key.otch, key.birth);
+}
+
+// Sets the parameters of a query for a lookup of one kind (see LookupKind).
+inline void SetLookupParams(Query& query, LookupKind kind, const LookupKey& key)
+{
+    if (kind == LookupKind::ByNumber) {
+        query.setParam("NUM", key.number);
+    } else {
+        query.setParam("FAM", key.fam);
+        query.setParam("NAM", key.nam);
+        query.setParam("OTCH", key.otch);
+        query.setParam("BIRTH", key.birth);
+    }
+}
+
 // A database location: a directory of NAME.DB SQLite files (and NAME.dbf, NAME.csv files),
 // "sqlite:PATH" naming one SQLite file, or a "postgresql://..." connection URI.
 class Database {

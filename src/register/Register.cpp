@@ -107,12 +107,9 @@ bool Register::FindByStrNum(std::int32_t num)
     requireAvailable();
     if (const auto answer = answerFromBlock([num](const LookupKey& key) { return key.number == num; }))
         return *answer;
-    if (table_)
-        return table_->findKey(std::int64_t { num });
-    query_->close();
-    query_->setParam("NUM", std::int64_t { num });
-    query_->open();
-    return !query_->eof();
+    LookupKey key;
+    key.number = num;
+    return findAlone(LookupKind::ByNumber, key);
 }
 
 bool Register::FindByNameBirth(std::string_view fam, std::string_view nam, std::string_view otch, Date birth)
@@ -122,13 +119,16 @@ bool Register::FindByNameBirth(std::string_view fam, std::string_view nam, std::
             return key.fam == fam && key.nam == nam && key.otch == otch && key.birth == birth;
         }))
         return *answer;
+    return findAlone(LookupKind::ByNameBirth,
+        { .fam = std::string(fam), .nam = std::string(nam), .otch = std::string(otch), .birth = birth });
+}
+
+bool Register::findAlone(LookupKind kind, const LookupKey& key)
+{
     if (table_)
-        return table_->findKey(fam, nam, otch, birth);
+        return FindKey(*table_, kind, key);
     query_->close();
-    query_->setParam("FAM", fam);
-    query_->setParam("NAM", nam);
-    query_->setParam("OTCH", otch);
-    query_->setParam("BIRTH", birth);
+    SetLookupParams(*query_, kind, key);
     query_->open();
     return !query_->eof();
 }

@@ -74,6 +74,8 @@ private:
     // otherwise, after the block lookup under way has ended (the lookup is then made alone).
     template <typename Matches> std::optional<bool> answerFromBlock(Matches matches);
     void waitForBlock() noexcept;
+    // A lookup made alone through the table or the query.
+    bool findAlone(LookupKind kind, const LookupKey& key);
 
     std::unique_ptr<Database> database_;
     std::unique_ptr<Table> table_;

@@ -386,14 +386,7 @@ public:
         Record record(record_.owner());
         record.setColumns(record_.columns());
         return pg::MakeBlockLookup(conn_, std::move(record), [this, kind](const LookupKey& key) {
-            if (kind == LookupKind::ByNumber) {
-                setParam("NUM", key.number);
-            } else {
-                setParam("FAM", key.fam);
-                setParam("NAM", key.nam);
-                setParam("OTCH", key.otch);
-                setParam("BIRTH", key.birth);
-            }
+            SetLookupParams(*this, kind, key);
             return openCall();
         });
     }

@@ -101,14 +101,7 @@ public:
         prepare();
         return MakeBlockLookup(columns_, kind, [this, kind](const LookupKey& key) -> sqlite3_stmt* {
             close();
-            if (kind == LookupKind::ByNumber) {
-                setParam("NUM", key.number);
-            } else {
-                setParam("FAM", key.fam);
-                setParam("NAM", key.nam);
-                setParam("OTCH", key.otch);
-                setParam("BIRTH", key.birth);
-            }
+            SetLookupParams(*this, kind, key);
             open();
             return hasRow_ ? statement_.get() : nullptr;
         });

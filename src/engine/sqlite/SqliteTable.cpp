@@ -150,9 +150,7 @@ public:
     {
         requireOpen();
         return MakeBlockLookup(columns_, kind, [this, kind](const LookupKey& key) -> sqlite3_stmt* {
-            const bool found = kind == LookupKind::ByNumber ? findKey(key.number)
-                                                            : findKey(key.fam, key.nam, key.otch, key.birth);
-            return found ? lookup_.get() : nullptr;
+            return FindKey(*this, kind, key) ? lookup_.get() : nullptr;
         });
     }
 

@@ -198,11 +198,12 @@ Outcome run(Command command, const std::string& location, bool query, int linesP
 TEST(BlockLookups, EveryBlockSizeGivesTheRunOfBlocksOfOneLine)
 {
     ASSERT_FALSE(registers().pgUri.empty()) << "VENQOR_PG_URI is not set: run under scripts/with-postgres";
-    for (const std::string& location : { registers().directory.file("reg"), registers().pgUri }) {
+    const std::string directory = registers().directory.file("reg");
+    for (const std::string& location : { directory, "sqlite:" + directory + "/NUMS.DB", registers().pgUri }) {
         for (const bool query : { false, true }) {
             for (const Command command : { Command::Check, Command::Assign }) {
                 const std::string what
-                    = std::string(location.starts_with("postgresql:") ? "PostgreSQL" : "SQLite")
+                    = location
                     + (query ? ", query mode" : ", table mode")
                     + (command == Command::Check ? ", check" : ", assign");
                 const Outcome lineByLine = run(command, location, query, 1);

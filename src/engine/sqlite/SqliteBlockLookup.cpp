@@ -3,56 +3,196 @@
 #include "scan/Errors.h"
 
 #include <algorithm>
-#include <numeric>
-#include <tuple>
+#include <cstring>
+#include <future>
 
 namespace venqor::sqlite {
 
 namespace {
 
 constexpr std::size_t NoRow = static_cast<std::size_t>(-1);
+// Fewer keys than this per connection are looked up through the first one alone: starting
+// a thread takes about as long as so many lookups.
+constexpr std::size_t KeysPerThread = 32;
 
-// A column of a kept row: its type and number, and where its text lies in the block's text.
-struct Cell {
-    union {
-        std::int64_t integer = 0;
-        double real;
-    };
-    std::uint32_t textStart = 0;
-    std::uint32_t textLength = 0;
-    int type = SQLITE_NULL;
+// Kept rows, one after another, each column as its type (a byte), then for an integer or a
+// real its 8 bytes, and for a real, a text or a blob the length of its text (4 bytes) and
+// the text.
+using Arena = std::string;
+
+// Where a key's row lies: the arena of the run that found it, its start and its length.
+struct Found {
+    std::uint32_t arena = 0;
+    std::uint32_t length = 0;
+    std::size_t start = NoRow;
 };
+
+template <typename T> void put(Arena& arena, const T& value)
+{
+    arena.append(reinterpret_cast<const char*>(&value), sizeof value);
+}
+
+template <typename T> T take(const char*& p)
+{
+    T value;
+    std::memcpy(&value, p, sizeof value);
+    p += sizeof value;
+    return value;
+}
+
+// A key's place in the lookup order: leading bytes of the key as numbers, compared in
+// turn, then the key's own position. Neighbours in this order are neighbours in the index
+// (names differing only after their first bytes stay close).
+struct OrderKey {
+    std::uint64_t major = 0;
+    std::uint64_t minor = 0;
+    std::uint32_t index = 0;
+
+    friend bool operator<(const OrderKey& a, const OrderKey& b)
+    {
+        return a.major != b.major ? a.major < b.major : a.minor != b.minor ? a.minor < b.minor : a.index < b.index;
+    }
+};
+
+// The first `count` bytes of `text` (NUL after its end) as a big-endian number, shifted by `shift`.
+std::uint64_t leadingBytes(std::string_view text, std::size_t count, int shift)
+{
+    std::uint64_t value = 0;
+    for (std::size_t i = 0; i < count; ++i)
+        value = value << 8 | (i < text.size() ? static_cast<unsigned char>(text[i]) : 0U);
+    return value << shift;
+}
+
+OrderKey orderKey(LookupKind kind, const LookupKey& key, std::size_t index)
+{
+    OrderKey order;
+    order.index = static_cast<std::uint32_t>(index);
+    if (kind == LookupKind::ByNumber) {
+        order.major = static_cast<std::uint64_t>(key.number) ^ (std::uint64_t { 1 } << 63);
+    } else {
+        order.major = leadingBytes(key.fam, 8, 0);
+        order.minor = leadingBytes(key.nam, 4, 32) | leadingBytes(key.otch, 4, 0);
+    }
+    return order;
+}
 
 class KeptBlockLookup final : public BlockLookup {
 public:
-    KeptBlockLookup(Columns columns, LookupKind kind, SingleLookup lookUp)
+    KeptBlockLookup(Columns columns, LookupKind kind, std::vector<SingleLookup> lookUps)
         : columns_(std::move(columns))
         , kind_(kind)
-        , lookUp_(std::move(lookUp))
+        , lookUps_(std::move(lookUps))
+        , arenas_(lookUps_.size())
     {
     }
 
     void find(std::span<const LookupKey> keys, std::vector<LookupAnswer>& answers) override
     {
         answers.assign(keys.size(), {});
-        rowOf_.assign(keys.size(), NoRow);
-        cells_.clear();
-        text_.clear();
-        kept_.first = NoRow;
+        found_.assign(keys.size(), {});
+        kept_.current = false;
         order_.resize(keys.size());
-        std::iota(order_.begin(), order_.end(), std::size_t { 0 });
-        if (kind_ == LookupKind::ByNumber)
-            std::sort(order_.begin(), order_.end(),
-                [&](std::size_t a, std::size_t b) { return keys[a].number < keys[b].number; });
-        else
-            std::sort(order_.begin(), order_.end(), [&](std::size_t a, std::size_t b) {
-                return std::tie(keys[a].fam, keys[a].nam, keys[a].otch, keys[a].birth)
-                    < std::tie(keys[b].fam, keys[b].nam, keys[b].otch, keys[b].birth);
-            });
-        for (const std::size_t i : order_) {
+        for (std::size_t i = 0; i < keys.size(); ++i)
+            order_[i] = orderKey(kind_, keys[i], i);
+        std::sort(order_.begin(), order_.end());
+
+        // Runs of neighbouring keys, each through its own connection; the first on this thread.
+        const std::size_t runs = std::clamp<std::size_t>(keys.size() / KeysPerThread, 1, lookUps_.size());
+        const auto runBounds = [&](std::size_t run) {
+            return std::pair(keys.size() * run / runs, keys.size() * (run + 1) / runs);
+        };
+        std::vector<std::future<void>> others;
+        for (std::size_t run = 1; run < runs; ++run)
+            others.push_back(std::async(std::launch::async, [&, run] {
+                const auto [begin, end] = runBounds(run);
+                lookUp(run, begin, end, keys, answers);
+            }));
+        const auto [begin, end] = runBounds(0);
+        lookUp(0, begin, end, keys, answers);
+        for (auto& other : others)
+            other.get();
+        layOutInKeyOrder(runs);
+    }
+
+    void select(std::size_t i) override
+    {
+        kept_.current = false;
+        if (rowOf_[i] != NoRow)
+            kept_.select(rows_.data() + rowOf_[i], columns_.size());
+    }
+
+    int fieldIndex(std::string_view name) const override { return columns_.indexOf(name); }
+    std::string_view fieldText(int index) override { return columns_.text(row(), index); }
+    Date fieldDate(int index) override { return columns_.date(row(), index); }
+    std::int64_t fieldInt(int index) override { return columns_.integer(row(), index); }
+
+private:
+    // The current kept row, read as Columns reads a statement's row.
+    class KeptRow final : public Row {
+    public:
+        struct Column {
+            int type = SQLITE_NULL;
+            std::int64_t integer = 0;
+            double real = 0;
+            std::string_view text;
+        };
+
+        // Makes the row at `p` (of `width` columns) current.
+        void select(const char* p, int width)
+        {
+            columns_.resize(static_cast<std::size_t>(width));
+            for (Column& column : columns_) {
+                column = Column {};
+                column.type = take<std::uint8_t>(p);
+                if (column.type == SQLITE_INTEGER)
+                    column.integer = take<std::int64_t>(p);
+                if (column.type == SQLITE_FLOAT)
+                    column.real = take<double>(p);
+                if (column.type == SQLITE_FLOAT || column.type == SQLITE_TEXT || column.type == SQLITE_BLOB) {
+                    const auto length = take<std::uint32_t>(p);
+                    column.text = std::string_view(p, length);
+                    p += length;
+                }
+            }
+            current = true;
+        }
+
+        int type(int index) const override { return column(index).type; }
+        std::int64_t integer(int index) const override { return column(index).integer; }
+        double real(int index) const override { return column(index).real; }
+        std::string_view text(int index) const override
+        {
+            const Column& c = column(index);
+            if (c.type == SQLITE_INTEGER) {
+                number_ = std::to_string(c.integer);
+                return number_;
+            }
+            return c.text;
+        }
+
+        bool current = false;
+
+    private:
+        const Column& column(int index) const { return columns_[static_cast<std::size_t>(index)]; }
+
+        std::vector<Column> columns_;
+        mutable std::string number_;
+    };
+
+    // Looks up the keys order_[begin, end) through lookUps_[run], keeping rows in arenas_[run].
+    void lookUp(std::size_t run, std::size_t begin, std::size_t end, std::span<const LookupKey> keys,
+        std::vector<LookupAnswer>& answers)
+    {
+        Arena& arena = arenas_[run];
+        arena.clear();
+        const SingleLookup& lookUp = lookUps_[run];
+        for (std::size_t k = begin; k < end; ++k) {
+            const std::size_t i = order_[k].index;
             try {
-                if (sqlite3_stmt* row = lookUp_(keys[i])) {
-                    rowOf_[i] = keep(row);
+                if (sqlite3_stmt* row = lookUp(keys[i])) {
+                    const std::size_t start = arena.size();
+                    keep(row, arena);
+                    found_[i] = { static_cast<std::uint32_t>(run), static_cast<std::uint32_t>(arena.size() - start), start };
                     answers[i].found = true;
                 }
             } catch (...) {
@@ -61,88 +201,66 @@ public:
         }
     }
 
-    void select(std::size_t i) override { kept_.first = rowOf_[i]; }
-
-    int fieldIndex(std::string_view name) const override { return columns_.indexOf(name); }
-    std::string_view fieldText(int index) override { return columns_.text(row(), index); }
-    Date fieldDate(int index) override { return columns_.date(row(), index); }
-    std::int64_t fieldInt(int index) override { return columns_.integer(row(), index); }
-
-private:
-    // A kept row read as Columns reads a statement's row.
-    class KeptRow final : public Row {
-    public:
-        explicit KeptRow(const KeptBlockLookup& block)
-            : block_(block)
-        {
-        }
-        int type(int index) const override { return cell(index).type; }
-        std::int64_t integer(int index) const override { return cell(index).integer; }
-        double real(int index) const override { return cell(index).real; }
-        std::string_view text(int index) const override
-        {
-            const Cell& c = cell(index);
-            if (c.type == SQLITE_INTEGER) {
-                number_ = std::to_string(c.integer);
-                return number_;
-            }
-            return std::string_view(block_.text_).substr(c.textStart, c.textLength);
-        }
-
-        std::size_t first = NoRow; // where the cells of the current row begin
-
-    private:
-        const Cell& cell(int index) const { return block_.cells_[first + static_cast<std::size_t>(index)]; }
-
-        const KeptBlockLookup& block_;
-        mutable std::string number_;
-    };
-
-    // Copies the statement's row; returns where its cells begin.
-    std::size_t keep(sqlite3_stmt* statement)
+    // Appends the statement's row to `arena`.
+    void keep(sqlite3_stmt* statement, Arena& arena) const
     {
-        const std::size_t first = cells_.size();
         const StatementRow row(statement);
         for (int i = 0; i < columns_.size(); ++i) {
-            Cell cell;
-            cell.type = row.type(i);
-            if (cell.type == SQLITE_INTEGER) {
-                cell.integer = row.integer(i);
-            } else if (cell.type != SQLITE_NULL) {
-                if (cell.type == SQLITE_FLOAT)
-                    cell.real = row.real(i);
+            const int type = row.type(i);
+            arena += static_cast<char>(type);
+            if (type == SQLITE_INTEGER)
+                put(arena, row.integer(i));
+            if (type == SQLITE_FLOAT)
+                put(arena, row.real(i));
+            if (type == SQLITE_FLOAT || type == SQLITE_TEXT || type == SQLITE_BLOB) {
                 const std::string_view text = row.text(i);
-                cell.textStart = static_cast<std::uint32_t>(text_.size());
-                cell.textLength = static_cast<std::uint32_t>(text.size());
-                text_ += text;
+                put(arena, static_cast<std::uint32_t>(text.size()));
+                arena += text;
             }
-            cells_.push_back(cell);
         }
-        return first;
+    }
+
+    // Copies the rows found into rows_ in the order of their keys, which is the order the
+    // lines read them in: one pass here rather than a cache miss on every line read.
+    void layOutInKeyOrder(std::size_t runs)
+    {
+        rowOf_.assign(found_.size(), NoRow);
+        std::size_t size = 0;
+        for (std::size_t run = 0; run < runs; ++run)
+            size += arenas_[run].size();
+        rows_.clear();
+        rows_.reserve(size);
+        for (std::size_t i = 0; i < found_.size(); ++i) {
+            if (found_[i].start == NoRow)
+                continue;
+            rowOf_[i] = rows_.size();
+            rows_.append(arenas_[found_[i].arena], found_[i].start, found_[i].length);
+        }
     }
 
     const Row& row() const
     {
-        if (kept_.first == NoRow)
+        if (!kept_.current)
             throw TableError("no record of the block is current");
         return kept_;
     }
 
     Columns columns_;
     const LookupKind kind_;
-    SingleLookup lookUp_;
-    std::vector<std::size_t> order_;
-    std::vector<std::size_t> rowOf_; // where the cells of each key's row begin
-    std::vector<Cell> cells_;
-    std::string text_;
-    KeptRow kept_ { *this };
+    std::vector<SingleLookup> lookUps_;
+    std::vector<Arena> arenas_; // the rows each run found, in lookup order
+    std::vector<OrderKey> order_;
+    std::vector<Found> found_;
+    Arena rows_;                     // the rows found, in key order
+    std::vector<std::size_t> rowOf_; // where each key's row begins in rows_
+    KeptRow kept_;
 };
 
 } // namespace
 
-std::unique_ptr<BlockLookup> MakeBlockLookup(Columns columns, LookupKind kind, SingleLookup lookUp)
+std::unique_ptr<BlockLookup> MakeBlockLookup(Columns columns, LookupKind kind, std::vector<SingleLookup> lookUps)
 {
-    return std::make_unique<KeptBlockLookup>(std::move(columns), kind, std::move(lookUp));
+    return std::make_unique<KeptBlockLookup>(std::move(columns), kind, std::move(lookUps));
 }
 
 } // namespace venqor::sqlite

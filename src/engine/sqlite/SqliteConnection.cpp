@@ -146,15 +146,16 @@ std::string TableFile(const std::string& directory, std::string_view name)
 
 Connection::Connection(std::string location, std::string path, bool singleFile)
     : location_(std::move(location))
+    , path_(std::move(path))
     , singleFile_(singleFile)
 {
     std::error_code ec;
-    if (singleFile_ ? !fs::is_regular_file(path, ec) : !fs::is_directory(path, ec))
+    if (singleFile_ ? !fs::is_regular_file(path_, ec) : !fs::is_directory(path_, ec))
         throw TableError("database \"" + location_ + "\": no such " + (singleFile_ ? "file" : "directory"));
-    directory_ = singleFile_ ? fs::path(path).parent_path().string() : path;
+    directory_ = singleFile_ ? fs::path(path_).parent_path().string() : path_;
     if (directory_.empty())
         directory_ = ".";
-    const std::string file = singleFile_ ? plainPath(path) : ":memory:";
+    const std::string file = singleFile_ ? plainPath(path_) : ":memory:";
     // Without memory statistics SQLite takes no global mutex on every allocation (a few per
     // lookup). It can only be switched off before SQLite starts; later calls change nothing.
     static const bool memoryStatisticsOff = sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0) == SQLITE_OK;
@@ -177,6 +178,16 @@ Connection::Connection(std::string location, std::string path, bool singleFile)
         run((std::string("PRAGMA ") + cacheSizePragma).c_str());
         run((std::string("PRAGMA ") + mmapSizePragma).c_str());
     }
+}
+
+std::shared_ptr<Connection> Connection::twin() const
+{
+    if (transaction_ == Transaction::Write)
+        return nullptr;
+    auto twin = std::make_shared<Connection>(location_, path_, singleFile_);
+    if (transaction_ == Transaction::Read)
+        twin->beginRead();
+    return twin;
 }
 
 Connection::~Connection()

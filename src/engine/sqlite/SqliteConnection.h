@@ -64,6 +64,10 @@ public:
     Connection& operator=(const Connection&) = delete;
 
     sqlite3* handle() const { return db_.get(); }
+    // Another connection to the same database, for lookups on another thread: in a read
+    // transaction when this one is in one; nullptr inside a write transaction, whose changes
+    // another connection would not see.
+    std::shared_ptr<Connection> twin() const;
     const std::string& location() const { return location_; }
     // The directory of the location's files (dBASE tables live there too).
     const std::string& directory() const { return directory_; }
@@ -104,6 +108,7 @@ private:
     std::string qualifyCreate(std::string_view sql);
 
     std::string location_;
+    std::string path_;
     std::string directory_;
     bool singleFile_;
     Handle db_;

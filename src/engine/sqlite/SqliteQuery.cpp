@@ -21,6 +21,7 @@ public:
     {
         close();
         statement_ = {};
+        twin_.reset();
         sql_ = sql;
         owner_ = "query \"" + sql_ + "\" on \"" + connection_->location() + "\"";
     }
@@ -99,12 +100,10 @@ public:
     std::unique_ptr<BlockLookup> blockLookup(LookupKind kind) override
     {
         prepare();
-        return MakeBlockLookup(columns_, kind, [this, kind](const LookupKey& key) -> sqlite3_stmt* {
-            close();
-            SetLookupParams(*this, kind, key);
-            open();
-            return hasRow_ ? statement_.get() : nullptr;
-        });
+        std::vector<SingleLookup> lookUps { lookUpThrough(this, kind) };
+        if (auto twin = this->twin())
+            lookUps.push_back(lookUpThrough(std::move(twin), kind));
+        return MakeBlockLookup(columns_, kind, std::move(lookUps));
     }
 
     int fieldIndex(std::string_view name) const override
@@ -119,6 +118,38 @@ public:
     std::int64_t fieldInt(int index) override { return columns_.integer(currentRow(), index); }
 
 private:
+    // A lookup through `query` (this query or its twin).
+    template <typename QueryPointer> static SingleLookup lookUpThrough(QueryPointer query, LookupKind kind)
+    {
+        return [query, kind](const LookupKey& key) -> sqlite3_stmt* {
+            query->close();
+            SetLookupParams(*query, kind, key);
+            query->open();
+            return query->hasRow_ ? query->statement_.get() : nullptr;
+        };
+    }
+
+    // The same statement through a second connection, for block lookups on a second
+    // thread; made once and shared by the block lookups, one of which runs at a time.
+    // nullptr where the connection cannot be doubled: lookups then go through this one.
+    std::shared_ptr<SqliteQuery> twin()
+    {
+        if (twin_)
+            return twin_;
+        try {
+            auto connection = connection_->twin();
+            if (!connection)
+                return nullptr;
+            auto query = std::make_shared<SqliteQuery>(std::move(connection));
+            query->setSql(sql_);
+            query->prepare();
+            twin_ = std::move(query);
+        } catch (const TableError&) {
+            return nullptr;
+        }
+        return twin_;
+    }
+
     // The number of a parameter (:NAME, @NAME or $NAME; Latin case ignored); a new value
     // ends the current result.
     int parameter(std::string_view name)
@@ -148,6 +179,7 @@ private:
     std::vector<std::string> buffers_;
     bool open_ = false;
     bool hasRow_ = false;
+    std::shared_ptr<SqliteQuery> twin_;
 };
 
 } // namespace

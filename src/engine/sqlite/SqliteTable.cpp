@@ -85,6 +85,7 @@ public:
         lookup_ = {};
         insert_ = {};
         keyFields_.clear();
+        twin_.reset();
         hasRow_ = false;
         pending_.clear();
         open_ = false;
@@ -114,6 +115,8 @@ public:
         }
         lookup_ = prepare(sql);
         keyFields_ = std::move(fields);
+        indexList_ = list;
+        twin_.reset();
         hasRow_ = false;
     }
 
@@ -149,9 +152,10 @@ public:
     std::unique_ptr<BlockLookup> blockLookup(LookupKind kind) override
     {
         requireOpen();
-        return MakeBlockLookup(columns_, kind, [this, kind](const LookupKey& key) -> sqlite3_stmt* {
-            return FindKey(*this, kind, key) ? lookup_.get() : nullptr;
-        });
+        std::vector<SingleLookup> lookUps { lookUpThrough(this, kind) };
+        if (auto twin = this->twin())
+            lookUps.push_back(lookUpThrough(std::move(twin), kind));
+        return MakeBlockLookup(columns_, kind, std::move(lookUps));
     }
 
     int fieldIndex(std::string_view name) const override
@@ -230,6 +234,35 @@ public:
     void cancel() override { pending_.clear(); }
 
 private:
+    // A lookup through `table` (this table or its twin) by its current index.
+    template <typename TablePointer> static SingleLookup lookUpThrough(TablePointer table, LookupKind kind)
+    {
+        return [table, kind](const LookupKey& key) -> sqlite3_stmt* {
+            return FindKey(*table, kind, key) ? table->lookup_.get() : nullptr;
+        };
+    }
+
+    // The same table and index through a second connection, for block lookups on a second
+    // thread; made once and shared by the block lookups, one of which runs at a time.
+    // nullptr where the connection cannot be doubled: lookups then go through this one.
+    std::shared_ptr<SqliteTable> twin()
+    {
+        if (twin_)
+            return twin_;
+        try {
+            auto connection = connection_->twin();
+            if (!connection)
+                return nullptr;
+            auto table = std::make_shared<SqliteTable>(std::move(connection), name_);
+            table->open();
+            table->setIndexFields(indexList_);
+            twin_ = std::move(table);
+        } catch (const TableError&) {
+            return nullptr;
+        }
+        return twin_;
+    }
+
     static std::string_view columnText(const Statement& statement, int index)
     {
         const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement.get(), index));
@@ -335,6 +368,8 @@ private:
     Columns columns_;
     Statement lookup_;
     std::vector<std::string> keyFields_;
+    std::string indexList_; // as setIndexFields was given it
+    std::shared_ptr<SqliteTable> twin_;
     std::string keyTexts_[4];
     bool hasRow_ = false;
     Statement insert_;

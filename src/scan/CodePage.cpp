@@ -25,29 +25,33 @@ const std::array<char16_t, 128> Cp866ToUnicodeTable = {
 
 namespace {
 
-void appendUtf8(char32_t cp, std::string& out)
+// Writes the UTF-8 sequence of `cp` (below U+10000) at p; returns its end.
+char* writeUtf8(char32_t cp, char* p)
 {
     if (cp < 0x80) {
-        out += static_cast<char>(cp);
+        *p++ = static_cast<char>(cp);
     } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
+        *p++ = static_cast<char>(0xC0 | (cp >> 6));
+        *p++ = static_cast<char>(0x80 | (cp & 0x3F));
     } else {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
+        *p++ = static_cast<char>(0xE0 | (cp >> 12));
+        *p++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        *p++ = static_cast<char>(0x80 | (cp & 0x3F));
     }
+    return p;
 }
 
 void appendAsUtf8(std::string_view text, const std::array<char16_t, 128>& table, std::string& out)
 {
+    // Every byte gives three UTF-8 bytes at most: write into the grown buffer directly.
+    const std::size_t start = out.size();
+    out.resize(start + 3 * text.size());
+    char* p = out.data() + start;
     for (const char c : text) {
         const auto b = static_cast<unsigned char>(c);
-        if (b < 0x80)
-            out += c;
-        else
-            appendUtf8(table[b - 0x80], out);
+        p = b < 0x80 ? (*p = c, p + 1) : writeUtf8(table[b - 0x80], p);
     }
+    out.resize(static_cast<std::size_t>(p - out.data()));
 }
 
 // Windows-1251 byte of a code point, or 0 when the page has none.

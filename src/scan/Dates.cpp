@@ -89,9 +89,21 @@ std::string FormatDmy(Date date)
 std::string FormatIso(Date date)
 {
     const Ymd ymd = DateToYmd(date);
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", ymd.year, ymd.month, ymd.day);
-    return buf;
+    if (ymd.year < 0 || ymd.year > 9999) { // a day count no date of the calendar gives
+        char buf[32];
+        std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", ymd.year, ymd.month, ymd.day);
+        return buf;
+    }
+    // Written digit by digit: block lookups format a date for every key.
+    std::string text = "0000-00-00";
+    const auto digits = [&text](std::size_t end, int value, int count) {
+        for (int i = 1; i <= count; ++i, value /= 10)
+            text[end - static_cast<std::size_t>(i)] = static_cast<char>('0' + value % 10);
+    };
+    digits(4, ymd.year, 4);
+    digits(7, ymd.month, 2);
+    digits(10, ymd.day, 2);
+    return text;
 }
 
 std::optional<Date> ParseIso(std::string_view text)

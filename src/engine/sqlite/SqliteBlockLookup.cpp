@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <future>
+#include <mutex>
 
 namespace venqor::sqlite {
 
@@ -14,6 +15,8 @@ constexpr std::size_t NoRow = static_cast<std::size_t>(-1);
 // Fewer keys than this per connection are looked up through the first one alone: starting
 // a thread takes about as long as so many lookups.
 constexpr std::size_t KeysPerThread = 32;
+constexpr std::size_t ChunksPerRun = 16; // so that runs end together
+constexpr std::size_t PrefetchAhead = 8; // keys
 
 // Kept rows, one after another, each column as its type (a byte), then for an integer or a
 // real its 8 bytes, and for a real, a text or a blob the length of its text (4 bytes) and
@@ -96,19 +99,28 @@ public:
             order_[i] = orderKey(kind_, keys[i], i);
         std::sort(order_.begin(), order_.end());
 
-        // Runs of neighbouring keys, each through its own connection; the first on this thread.
+        // The first connection on this thread looks up chunks of neighbouring keys from the
+        // front, the second (on a thread of its own) from the back, till they meet: each
+        // reads its own end of the index, and both end together.
         const std::size_t runs = std::clamp<std::size_t>(keys.size() / KeysPerThread, 1, lookUps_.size());
-        const auto runBounds = [&](std::size_t run) {
-            return std::pair(keys.size() * run / runs, keys.size() * (run + 1) / runs);
+        const std::size_t chunkKeys = std::max(KeysPerThread, keys.size() / (runs * ChunksPerRun));
+        const std::size_t chunks = (keys.size() + chunkKeys - 1) / chunkKeys; // at least `runs`
+        std::size_t front = 1, back = chunks - (runs - 1); // the chunks not yet taken
+        std::mutex taking;
+        const auto work = [&](std::size_t run) {
+            arenas_[run].clear();
+            for (std::size_t chunk = run == 0 ? 0 : chunks - 1;;) {
+                lookUp(run, chunk * chunkKeys, std::min(keys.size(), (chunk + 1) * chunkKeys), keys, answers);
+                const std::lock_guard lock(taking);
+                if (front >= back)
+                    return;
+                chunk = run == 0 ? front++ : --back;
+            }
         };
         std::vector<std::future<void>> others;
         for (std::size_t run = 1; run < runs; ++run)
-            others.push_back(std::async(std::launch::async, [&, run] {
-                const auto [begin, end] = runBounds(run);
-                lookUp(run, begin, end, keys, answers);
-            }));
-        const auto [begin, end] = runBounds(0);
-        lookUp(0, begin, end, keys, answers);
+            others.push_back(std::async(std::launch::async, work, run));
+        work(0);
         for (auto& other : others)
             other.get();
         layOutInKeyOrder(runs);
@@ -179,15 +191,20 @@ private:
         mutable std::string number_;
     };
 
-    // Looks up the keys order_[begin, end) through lookUps_[run], keeping rows in arenas_[run].
+    // Looks up the keys order_[begin, end) through lookUps_[run], adding rows to arenas_[run].
     void lookUp(std::size_t run, std::size_t begin, std::size_t end, std::span<const LookupKey> keys,
         std::vector<LookupAnswer>& answers)
     {
         Arena& arena = arenas_[run];
-        arena.clear();
         const SingleLookup& lookUp = lookUps_[run];
         for (std::size_t k = begin; k < end; ++k) {
             const std::size_t i = order_[k].index;
+            // The keys are taken out of their order: fetch those a few lookups ahead.
+            if (k + PrefetchAhead < end) {
+                const auto* ahead = reinterpret_cast<const char*>(&keys[order_[k + PrefetchAhead].index]);
+                __builtin_prefetch(ahead);
+                __builtin_prefetch(ahead + sizeof(LookupKey) - 1);
+            }
             try {
                 if (sqlite3_stmt* row = lookUp(keys[i])) {
                     const std::size_t start = arena.size();

@@ -13,9 +13,9 @@ namespace venqor::sqlite {
 using SingleLookup = std::function<sqlite3_stmt*(const LookupKey&)>;
 
 // Block lookups made one key at a time in the order of the keys, so that neighbouring
-// lookups walk the same pages of the index. Each of `lookUps` makes the same lookup through
-// a connection of its own: a large block is cut into as many runs of neighbouring keys,
-// looked up at once on as many threads (the first on the calling one). Every row found is
+// lookups walk the same pages of the index. Each of `lookUps` (one or two) makes the same
+// lookup through a connection of its own: a large block is looked up through both at once,
+// the first on the calling thread, the second on a thread of its own. Every row found is
 // copied, to be read with `columns` after the lookups, laid out in the order of the keys
 // given, which is the order they are read in.
 std::unique_ptr<BlockLookup> MakeBlockLookup(Columns columns, LookupKind kind, std::vector<SingleLookup> lookUps);

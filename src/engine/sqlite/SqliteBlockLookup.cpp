@@ -23,10 +23,9 @@ constexpr std::size_t PrefetchAhead = 8; // keys
 // the text.
 using Arena = std::string;
 
-// Where a key's row lies: the arena of the run that found it, its start and its length.
+// Where a key's row lies: the arena of the run that found it, and its start there.
 struct Found {
-    std::uint32_t arena = 0;
-    std::uint32_t length = 0;
+    std::size_t arena = 0;
     std::size_t start = NoRow;
 };
 
@@ -102,7 +101,7 @@ public:
         // The first connection on this thread looks up chunks of neighbouring keys from the
         // front, the second (on a thread of its own) from the back, till they meet: each
         // reads its own end of the index, and both end together.
-        const std::size_t runs = std::clamp<std::size_t>(keys.size() / KeysPerThread, 1, lookUps_.size());
+        const std::size_t runs = std::clamp<std::size_t>(keys.size() / KeysPerThread, 1, std::min<std::size_t>(lookUps_.size(), 2));
         const std::size_t chunkKeys = std::max(KeysPerThread, keys.size() / (runs * ChunksPerRun));
         const std::size_t chunks = (keys.size() + chunkKeys - 1) / chunkKeys; // at least `runs`
         std::size_t front = 1, back = chunks - (runs - 1); // the chunks not yet taken
@@ -117,20 +116,26 @@ public:
                 chunk = run == 0 ? front++ : --back;
             }
         };
-        std::vector<std::future<void>> others;
-        for (std::size_t run = 1; run < runs; ++run)
-            others.push_back(std::async(std::launch::async, work, run));
+        std::future<void> second;
+        if (runs == 2)
+            second = std::async(std::launch::async, work, 1);
         work(0);
-        for (auto& other : others)
-            other.get();
-        layOutInKeyOrder(runs);
+        if (second.valid())
+            second.get();
     }
 
     void select(std::size_t i) override
     {
         kept_.current = false;
-        if (rowOf_[i] != NoRow)
-            kept_.select(rows_.data() + rowOf_[i], columns_.size());
+        if (const char* row = rowAt(i))
+            kept_.select(row, columns_.size());
+        // The lines read their rows in the order of their keys, not in the order found:
+        // fetch the next one while this one is read.
+        if (i + 1 < found_.size())
+            if (const char* next = rowAt(i + 1)) {
+                __builtin_prefetch(next);
+                __builtin_prefetch(next + 64);
+            }
     }
 
     int fieldIndex(std::string_view name) const override { return columns_.indexOf(name); }
@@ -207,9 +212,8 @@ private:
             }
             try {
                 if (sqlite3_stmt* row = lookUp(keys[i])) {
-                    const std::size_t start = arena.size();
+                    found_[i] = { run, arena.size() };
                     keep(row, arena);
-                    found_[i] = { static_cast<std::uint32_t>(run), static_cast<std::uint32_t>(arena.size() - start), start };
                     answers[i].found = true;
                 }
             } catch (...) {
@@ -237,22 +241,11 @@ private:
         }
     }
 
-    // Copies the rows found into rows_ in the order of their keys, which is the order the
-    // lines read them in: one pass here rather than a cache miss on every line read.
-    void layOutInKeyOrder(std::size_t runs)
+    // The row found for keys[i], or nullptr.
+    const char* rowAt(std::size_t i) const
     {
-        rowOf_.assign(found_.size(), NoRow);
-        std::size_t size = 0;
-        for (std::size_t run = 0; run < runs; ++run)
-            size += arenas_[run].size();
-        rows_.clear();
-        rows_.reserve(size);
-        for (std::size_t i = 0; i < found_.size(); ++i) {
-            if (found_[i].start == NoRow)
-                continue;
-            rowOf_[i] = rows_.size();
-            rows_.append(arenas_[found_[i].arena], found_[i].start, found_[i].length);
-        }
+        const Found& found = found_[i];
+        return found.start == NoRow ? nullptr : arenas_[found.arena].data() + found.start;
     }
 
     const Row& row() const
@@ -268,8 +261,6 @@ private:
     std::vector<Arena> arenas_; // the rows each run found, in lookup order
     std::vector<OrderKey> order_;
     std::vector<Found> found_;
-    Arena rows_;                     // the rows found, in key order
-    std::vector<std::size_t> rowOf_; // where each key's row begins in rows_
     KeptRow kept_;
 };
 

@@ -16,8 +16,7 @@ using SingleLookup = std::function<sqlite3_stmt*(const LookupKey&)>;
 // lookups walk the same pages of the index. Each of `lookUps` (one or two) makes the same
 // lookup through a connection of its own: a large block is looked up through both at once,
 // the first on the calling thread, the second on a thread of its own. Every row found is
-// copied, to be read with `columns` after the lookups, laid out in the order of the keys
-// given, which is the order they are read in.
+// copied, to be read with `columns` after the lookups.
 std::unique_ptr<BlockLookup> MakeBlockLookup(Columns columns, LookupKind kind, std::vector<SingleLookup> lookUps);
 
 } // namespace venqor::sqlite

@@ -144,7 +144,7 @@ private:
             query->setSql(sql_);
             query->prepare();
             twin_ = std::move(query);
-        } catch (const TableError&) {
+        } catch (const std::exception&) {
             return nullptr;
         }
         return twin_;

@@ -257,7 +257,7 @@ private:
             table->open();
             table->setIndexFields(indexList_);
             twin_ = std::move(table);
-        } catch (const TableError&) {
+        } catch (const std::exception&) {
             return nullptr;
         }
         return twin_;

@@ -74,6 +74,11 @@ class BlockLookup : public RecordReader {
 public:
     // Looks up every key, answers[i] for keys[i]; the records of an earlier find are dropped.
     virtual void find(std::span<const LookupKey> keys, std::vector<LookupAnswer>& answers) = 0;
+    // Takes part, on the calling thread, in the lookups of the find-th call of find() (counted
+    // from 1 over the life of this object), begun or about to begin on another thread, or
+    // made already; returns when no part of them is left to take. A find() may leave
+    // lookups to this call, which must be made before that find's answers are read.
+    virtual void help(std::uint64_t find) { (void)find; }
     // Makes the record found for keys[i] current.
     virtual void select(std::size_t i) = 0;
     // The most keys one find() should be given, for the memory its records take.

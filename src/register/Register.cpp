@@ -2,6 +2,7 @@
 
 #include "scan/Errors.h"
 
+#include <chrono>
 #include <utility>
 
 namespace venqor {
@@ -85,10 +86,13 @@ void Register::waitForBlock() noexcept
 
 void Register::LookUpBlock(std::vector<LookupKey>& keys)
 {
+    // A lookup not used yet ends first: one find() at a time, and every find() made.
+    waitForBlock();
     Block& block = blocks_[nextBlock_];
     block.keys.swap(keys);
     // A small block is not worth a thread: it is looked up when it is used.
     const auto policy = block.keys.size() < SmallBlock ? std::launch::deferred : std::launch::async;
+    ++block.finds;
     lookingUp_ = std::async(policy, [&block] { block.lookup->find(block.keys, block.answers); });
 }
 
@@ -96,9 +100,18 @@ void Register::UseBlock()
 {
     answering_ = nullptr;
     blockKey_ = -1;
-    if (lookingUp_.valid())
+    Block& block = blocks_[nextBlock_];
+    if (lookingUp_.valid()) {
+        // This thread takes part in a lookup made on the other one, and finishes what a
+        // lookup made here (deferred, in get()) left to it.
+        const bool here = lookingUp_.wait_for(std::chrono::seconds(0)) == std::future_status::deferred;
+        if (!here)
+            block.lookup->help(block.finds);
         std::exchange(lookingUp_, {}).get();
-    answering_ = &blocks_[nextBlock_];
+        if (here)
+            block.lookup->help(block.finds);
+    }
+    answering_ = &block;
     nextBlock_ ^= 1;
 }
 

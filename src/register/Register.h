@@ -46,8 +46,8 @@ public:
 
     // Block lookups, for the line loop, where the engine makes them: the keys of a block of
     // lines are looked up together on a second thread (LookUpBlock) while the lines of the
-    // block before are treated; UseBlock() waits for them and answers from them from then
-    // on: before each line, AnswerFromBlock names the key gathered for it (or -1), and a
+    // block before are treated; UseBlock() takes part in what is left of their lookup, waits
+    // for it and answers from them from then on: before each line, AnswerFromBlock names the key gathered for it (or -1), and a
     // lookup of that very key is answered from the block, with the record or the failure
     // the lookup had. Any other lookup is made alone, as without blocks.
     bool TakesBlocks() const { return blocks_[0].lookup != nullptr; }
@@ -65,6 +65,7 @@ private:
     // The keys of a block, their lookup and its answers.
     struct Block {
         std::unique_ptr<BlockLookup> lookup;
+        std::uint64_t finds = 0; // the finds begun through `lookup`
         std::vector<LookupKey> keys;
         std::vector<LookupAnswer> answers;
     };

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
-#include <future>
+#include <condition_variable>
 #include <mutex>
 
 namespace venqor::sqlite {
@@ -12,10 +12,10 @@ namespace venqor::sqlite {
 namespace {
 
 constexpr std::size_t NoRow = static_cast<std::size_t>(-1);
-// Fewer keys than this per connection are looked up through the first one alone: starting
-// a thread takes about as long as so many lookups.
-constexpr std::size_t KeysPerThread = 32;
-constexpr std::size_t ChunksPerRun = 16; // so that runs end together
+// A block's keys are shared between the two connections from this many per connection on:
+// below that, sharing them costs about as much as it saves.
+constexpr std::size_t KeysPerConnection = 32;
+constexpr std::size_t ChunksPerConnection = 16; // so that both end together
 constexpr std::size_t PrefetchAhead = 8; // keys
 
 // Kept rows, one after another, each column as its type (a byte), then for an integer or a
@@ -90,38 +90,61 @@ public:
 
     void find(std::span<const LookupKey> keys, std::vector<LookupAnswer>& answers) override
     {
-        answers.assign(keys.size(), {});
-        found_.assign(keys.size(), {});
-        kept_.current = false;
-        order_.resize(keys.size());
-        for (std::size_t i = 0; i < keys.size(); ++i)
-            order_[i] = orderKey(kind_, keys[i], i);
-        std::sort(order_.begin(), order_.end());
-
-        // The first connection on this thread looks up chunks of neighbouring keys from the
-        // front, the second (on a thread of its own) from the back, till they meet: each
-        // reads its own end of the index, and both end together.
-        const std::size_t runs = std::clamp<std::size_t>(keys.size() / KeysPerThread, 1, std::min<std::size_t>(lookUps_.size(), 2));
-        const std::size_t chunkKeys = std::max(KeysPerThread, keys.size() / (runs * ChunksPerRun));
-        const std::size_t chunks = (keys.size() + chunkKeys - 1) / chunkKeys; // at least `runs`
-        std::size_t front = 1, back = chunks - (runs - 1); // the chunks not yet taken
-        std::mutex taking;
-        const auto work = [&](std::size_t run) {
-            arenas_[run].clear();
-            for (std::size_t chunk = run == 0 ? 0 : chunks - 1;;) {
-                lookUp(run, chunk * chunkKeys, std::min(keys.size(), (chunk + 1) * chunkKeys), keys, answers);
-                const std::lock_guard lock(taking);
-                if (front >= back)
-                    return;
-                chunk = run == 0 ? front++ : --back;
-            }
+        std::unique_lock lock(taking_);
+        const std::uint64_t find = ++begun_;
+        lock.unlock();
+        // However this ends, the chunks are set up, so that help() never waits in vain.
+        Chunks chunks;
+        const auto setUp = [&] {
+            lock.lock();
+            chunks_ = chunks;
+            setUp_ = find;
+            lock.unlock();
+            chunksSetUp_.notify_all();
         };
-        std::future<void> second;
-        if (runs == 2)
-            second = std::async(std::launch::async, work, 1);
-        work(0);
-        if (second.valid())
-            second.get();
+        try {
+            answers.assign(keys.size(), {});
+            found_.assign(keys.size(), {});
+            kept_.current = false;
+            order_.resize(keys.size());
+            for (std::size_t i = 0; i < keys.size(); ++i)
+                order_[i] = orderKey(kind_, keys[i], i);
+            std::sort(order_.begin(), order_.end());
+            arenas_[0].clear();
+            chunks = Chunks::Of(keys, answers, lookUps_.size() > 1);
+        } catch (...) {
+            chunks = {};
+            setUp();
+            throw;
+        }
+        setUp();
+        // The first connection takes chunks of neighbouring keys from the front, help()
+        // through the second from the back, till they meet: each reads its own end of the
+        // index. The last chunk is left to help().
+        for (;;) {
+            lock.lock();
+            const bool left = chunks_.front < chunks_.back && (!chunks_.shared || chunks_.front + 1 < chunks_.count);
+            if (!left)
+                return;
+            const std::size_t chunk = chunks_.front++;
+            lock.unlock();
+            lookUpChunk(0, chunk);
+        }
+    }
+
+    void help(std::uint64_t find) override
+    {
+        std::unique_lock lock(taking_);
+        chunksSetUp_.wait(lock, [&] { return setUp_ >= find; });
+        if (setUp_ != find || !chunks_.shared)
+            return;
+        arenas_[1].clear();
+        while (chunks_.front < chunks_.back) {
+            const std::size_t chunk = --chunks_.back;
+            lock.unlock();
+            lookUpChunk(1, chunk);
+            lock.lock();
+        }
     }
 
     void select(std::size_t i) override
@@ -196,6 +219,34 @@ private:
         mutable std::string number_;
     };
 
+    // The chunks of a block's keys in lookup order, and those not yet taken: [front, back).
+    struct Chunks {
+        std::span<const LookupKey> keys;
+        std::vector<LookupAnswer>* answers = nullptr;
+        std::size_t keysEach = 1, count = 0, front = 0, back = 0;
+        bool shared = false; // between find() and help()
+
+        static Chunks Of(std::span<const LookupKey> keys, std::vector<LookupAnswer>& answers, bool twoConnections)
+        {
+            Chunks chunks;
+            chunks.keys = keys;
+            chunks.answers = &answers;
+            chunks.shared = twoConnections && keys.size() >= 2 * KeysPerConnection;
+            chunks.keysEach = chunks.shared ? std::max(KeysPerConnection, keys.size() / (2 * ChunksPerConnection))
+                                            : std::max<std::size_t>(keys.size(), 1);
+            chunks.count = (keys.size() + chunks.keysEach - 1) / chunks.keysEach;
+            chunks.back = chunks.count;
+            return chunks;
+        }
+    };
+
+    // Looks up the keys of a chunk through lookUps_[run].
+    void lookUpChunk(std::size_t run, std::size_t chunk)
+    {
+        const std::size_t begin = chunk * chunks_.keysEach;
+        lookUp(run, begin, std::min(chunks_.keys.size(), begin + chunks_.keysEach), chunks_.keys, *chunks_.answers);
+    }
+
     // Looks up the keys order_[begin, end) through lookUps_[run], adding rows to arenas_[run].
     void lookUp(std::size_t run, std::size_t begin, std::size_t end, std::span<const LookupKey> keys,
         std::vector<LookupAnswer>& answers)
@@ -261,6 +312,10 @@ private:
     std::vector<Arena> arenas_; // the rows each run found, in lookup order
     std::vector<OrderKey> order_;
     std::vector<Found> found_;
+    std::mutex taking_; // guards what follows
+    std::condition_variable chunksSetUp_;
+    std::uint64_t begun_ = 0, setUp_ = 0; // the finds begun, and the last whose chunks are set up
+    Chunks chunks_;
     KeptRow kept_;
 };
 

@@ -92,8 +92,8 @@ void Register::LookUpBlock(std::vector<LookupKey>& keys)
     block.keys.swap(keys);
     // A small block is not worth a thread: it is looked up when it is used.
     const auto policy = block.keys.size() < SmallBlock ? std::launch::deferred : std::launch::async;
-    ++block.finds;
     lookingUp_ = std::async(policy, [&block] { block.lookup->find(block.keys, block.answers); });
+    ++block.finds; // once the find is sure to be made
 }
 
 void Register::UseBlock()

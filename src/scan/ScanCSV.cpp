@@ -44,6 +44,21 @@ const ByteMap& oemToAnsiMap()
 
 constexpr ByteMap IdentityMap = identityMap();
 
+// Code page 866 of each Windows-1251 byte, control characters as blanks: the bytes of an
+// output copy.
+const ByteMap& ansiToOemCopyMap()
+{
+    static const ByteMap map = [] {
+        ByteMap m {};
+        for (int b = 0; b < 0x100; ++b) {
+            const char oem = AnsiToOem(static_cast<char>(b));
+            m[b] = static_cast<unsigned char>(oem) < 32 ? ' ' : oem;
+        }
+        return m;
+    }();
+    return map;
+}
+
 // The bytes at which the reader stops copying: CR ends the line, Ctrl-Z ends the file,
 // and LF ends the line when LfEndsLine is on.
 constexpr ByteSet lineStops(bool lfEndsLine)
@@ -359,12 +374,11 @@ void UpperLineBuf()
 
 void WriteLineBufOem(OutTextFile& file)
 {
+    const ByteMap& map = ansiToOemCopyMap();
     char out[LineBufSize];
-    std::size_t n = 0;
-    while (n < sizeof out && Scan.LineBuf[n] != 0) {
-        const char b = AnsiToOem(Scan.LineBuf[n]);
-        out[n++] = static_cast<unsigned char>(b) < 32 ? ' ' : b;
-    }
+    const std::size_t n = strnlen(Scan.LineBuf, sizeof out);
+    for (std::size_t i = 0; i < n; ++i)
+        out[i] = map[static_cast<unsigned char>(Scan.LineBuf[i])];
     file.Write(std::string_view(out, n));
     file.WriteLineEnd();
 }

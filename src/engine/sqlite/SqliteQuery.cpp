@@ -129,8 +129,8 @@ private:
         };
     }
 
-    // The same statement through a second connection, for block lookups on a second
-    // thread; made once and shared by the block lookups, one of which runs at a time.
+    // The same statement through a second connection, for block lookups shared between
+    // two threads; made once and shared by the block lookups, one of which runs at a time.
     // nullptr where the connection cannot be doubled: lookups then go through this one.
     std::shared_ptr<SqliteQuery> twin()
     {

@@ -47,9 +47,10 @@ public:
     // Block lookups, for the line loop, where the engine makes them: the keys of a block of
     // lines are looked up together on a second thread (LookUpBlock) while the lines of the
     // block before are treated; UseBlock() takes part in what is left of their lookup, waits
-    // for it and answers from them from then on: before each line, AnswerFromBlock names the key gathered for it (or -1), and a
-    // lookup of that very key is answered from the block, with the record or the failure
-    // the lookup had. Any other lookup is made alone, as without blocks.
+    // for it and answers from them from then on: before each line, AnswerFromBlock names
+    // the key gathered for it (or -1), and a lookup of that very key is answered from the
+    // block, with the record or the failure the lookup had. Any other lookup is made alone,
+    // as without blocks.
     bool TakesBlocks() const { return blocks_[0].lookup != nullptr; }
     // The most keys a block may hold (TakesBlocks() must be true).
     std::size_t MaxBlockKeys() const { return blocks_[0].lookup->maxKeys(); }

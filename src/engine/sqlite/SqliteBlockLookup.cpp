@@ -23,7 +23,7 @@ constexpr std::size_t PrefetchAhead = 8; // keys
 // the text.
 using Arena = std::string;
 
-// Where a key's row lies: the arena of the run that found it, and its start there.
+// Where a key's row lies: the arena of the connection that found it, and its start there.
 struct Found {
     std::size_t arena = 0;
     std::size_t start = NoRow;
@@ -240,17 +240,14 @@ private:
         }
     };
 
-    // Looks up the keys of a chunk through lookUps_[run].
+    // Looks up the keys of a chunk, in lookup order, through lookUps_[run], adding the rows
+    // found to arenas_[run].
     void lookUpChunk(std::size_t run, std::size_t chunk)
     {
+        const std::span<const LookupKey> keys = chunks_.keys;
+        std::vector<LookupAnswer>& answers = *chunks_.answers;
         const std::size_t begin = chunk * chunks_.keysEach;
-        lookUp(run, begin, std::min(chunks_.keys.size(), begin + chunks_.keysEach), chunks_.keys, *chunks_.answers);
-    }
-
-    // Looks up the keys order_[begin, end) through lookUps_[run], adding rows to arenas_[run].
-    void lookUp(std::size_t run, std::size_t begin, std::size_t end, std::span<const LookupKey> keys,
-        std::vector<LookupAnswer>& answers)
-    {
+        const std::size_t end = std::min(keys.size(), begin + chunks_.keysEach);
         Arena& arena = arenas_[run];
         const SingleLookup& lookUp = lookUps_[run];
         for (std::size_t k = begin; k < end; ++k) {
@@ -309,7 +306,7 @@ private:
     Columns columns_;
     const LookupKind kind_;
     std::vector<SingleLookup> lookUps_;
-    std::vector<Arena> arenas_; // the rows each run found, in lookup order
+    std::vector<Arena> arenas_; // the rows found through each connection, in lookup order
     std::vector<OrderKey> order_;
     std::vector<Found> found_;
     std::mutex taking_; // guards what follows

@@ -2,9 +2,12 @@
 
 #include "engine/TableEngine.h"
 #include "engine/sqlite/SqliteColumns.h"
+#include "engine/sqlite/SqliteConnection.h"
 
+#include <exception>
 #include <functional>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace venqor::sqlite {
@@ -18,5 +21,18 @@ using SingleLookup = std::function<sqlite3_stmt*(const LookupKey&)>;
 // the first in find(), the second in help() (which find() leaves the last keys to). Every
 // row found is copied, to be read with `columns` after the lookups.
 std::unique_ptr<BlockLookup> MakeBlockLookup(Columns columns, LookupKind kind, std::vector<SingleLookup> lookUps);
+
+// What `make` makes of a second connection to the database of `connection` (see
+// Connection::twin), for block lookups shared between two threads; nullptr where the
+// connection cannot be doubled or `make` fails: lookups then go through the first one.
+template <typename Make> auto MakeTwin(const Connection& connection, Make make) -> decltype(make(connection.twin()))
+{
+    try {
+        if (auto twin = connection.twin())
+            return make(std::move(twin));
+    } catch (const std::exception&) {
+    }
+    return nullptr;
+}
 
 } // namespace venqor::sqlite

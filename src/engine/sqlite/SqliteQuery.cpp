@@ -129,24 +129,17 @@ private:
         };
     }
 
-    // The same statement through a second connection, for block lookups shared between
-    // two threads; made once and shared by the block lookups, one of which runs at a time.
-    // nullptr where the connection cannot be doubled: lookups then go through this one.
+    // The same statement through a second connection, made once and shared by the block
+    // lookups, one of which runs at a time.
     std::shared_ptr<SqliteQuery> twin()
     {
-        if (twin_)
-            return twin_;
-        try {
-            auto connection = connection_->twin();
-            if (!connection)
-                return nullptr;
-            auto query = std::make_shared<SqliteQuery>(std::move(connection));
-            query->setSql(sql_);
-            query->prepare();
-            twin_ = std::move(query);
-        } catch (const std::exception&) {
-            return nullptr;
-        }
+        if (!twin_)
+            twin_ = MakeTwin(*connection_, [this](std::shared_ptr<Connection> connection) {
+                auto query = std::make_shared<SqliteQuery>(std::move(connection));
+                query->setSql(sql_);
+                query->prepare();
+                return query;
+            });
         return twin_;
     }
 

@@ -242,24 +242,17 @@ private:
         };
     }
 
-    // The same table and index through a second connection, for block lookups shared between
-    // two threads; made once and shared by the block lookups, one of which runs at a time.
-    // nullptr where the connection cannot be doubled: lookups then go through this one.
+    // The same table and index through a second connection, made once and shared by the
+    // block lookups, one of which runs at a time.
     std::shared_ptr<SqliteTable> twin()
     {
-        if (twin_)
-            return twin_;
-        try {
-            auto connection = connection_->twin();
-            if (!connection)
-                return nullptr;
-            auto table = std::make_shared<SqliteTable>(std::move(connection), name_);
-            table->open();
-            table->setIndexFields(indexList_);
-            twin_ = std::move(table);
-        } catch (const std::exception&) {
-            return nullptr;
-        }
+        if (!twin_)
+            twin_ = MakeTwin(*connection_, [this](std::shared_ptr<Connection> connection) {
+                auto table = std::make_shared<SqliteTable>(std::move(connection), name_);
+                table->open();
+                table->setIndexFields(indexList_);
+                return table;
+            });
         return twin_;
     }
 

@@ -1,5 +1,6 @@
 #include "app/Formats.h"
 #include "app/MainState.h"
+#include "app/ProgramPlaces.h"
 #include "app/Settings.h"
 
 #include "scan/CodePage.h"
@@ -9,9 +10,56 @@
 #include <gtest/gtest.h>
 
 namespace venqor {
+
+void PrintTo(const ProgramPlaces& places, std::ostream* out)
+{
+    *out << "schemas in";
+    for (const auto& dir : places.SchemaDirs)
+        *out << ' ' << dir;
+    *out << ", files in " << places.ProgramDir;
+}
+
 namespace {
 
 using test::TempDir;
+
+TEST(ProgramPlaces, EachLayoutFindsItsSchemasAndKeepsItsFilesWhereItMay)
+{
+    TempDir dir;
+    const std::filesystem::path root = dir.path();
+    for (const char* place : { "portable", "prefix/share/venqor", "prefix/bin", "home/.config/venqor" })
+        std::filesystem::create_directories(root / place);
+    dir.write("portable/EDV4.SCH", "schema");
+    dir.write("prefix/share/venqor/EDV4.SCH", "installed");
+    const std::filesystem::path config = root / "home/.config/venqor";
+    const std::filesystem::path share = root / "prefix/share/venqor";
+    struct Case {
+        const char* layout;
+        PlaceFacts facts;
+        ProgramPlaces places;
+    } cases[] = {
+        { "VENQOR_HOME names one directory for everything", { root / "elsewhere", config, root / "portable" },
+            ProgramPlaces(root / "elsewhere") },
+        { "a portable copy: schemas beside the program, which may be written",
+            { {}, config, root / "portable" },
+            ProgramPlaces({ config, root / "portable", root / "share/venqor" }, root / "portable") },
+        { "an installed or unpacked package: files in the configuration directory",
+            { {}, config, root / "prefix/bin" },
+            ProgramPlaces({ config, root / "prefix/bin", share }, config) },
+        { "no configuration directory known", { {}, {}, root / "prefix/bin" },
+            ProgramPlaces({ root / "prefix/bin", share }, {}) },
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(ChoosePlaces(c.facts), c.places) << c.layout;
+
+    // A schema of the user's own comes before the one installed; the others are still found.
+    dir.write("home/.config/venqor/EDV4.SCH", "the user's own");
+    const ProgramPlaces installed = ChoosePlaces({ {}, config, root / "prefix/bin" });
+    EXPECT_EQ(FindSchemaFile(installed.SchemaDirs, "EDV4.SCH"), config / "EDV4.SCH");
+    dir.write("prefix/share/venqor/FOMS.SCH", "installed");
+    EXPECT_EQ(FindSchemaFile(installed.SchemaDirs, "FOMS.SCH"), share / "FOMS.SCH");
+    EXPECT_EQ(FindSchemaFile(installed.SchemaDirs, "NONE.SCH"), config / "NONE.SCH");
+}
 
 TEST(Settings, QueryFlagTakesTheFirstCharacterOfTheValue)
 {
@@ -23,7 +71,7 @@ TEST(Settings, QueryFlagTakesTheFirstCharacterOfTheValue)
     for (const Case& c : cases) {
         TempDir dir;
         dir.write("venqor.ini", std::string("[Init]\r\nQuery=") + c.value + "\r\n");
-        TMainState s = DefaultMainState(dir.path().string());
+        TMainState s = DefaultMainState(dir.path());
         ReadSettings(s);
         EXPECT_EQ(s.UseQuery, c.useQuery) << "Query=" << c.value;
     }
@@ -32,7 +80,7 @@ TEST(Settings, QueryFlagTakesTheFirstCharacterOfTheValue)
 TEST(Settings, FirstStartGivesTheDefaultsAndClosingWritesAllFiveKeys)
 {
     TempDir dir;
-    TMainState s = DefaultMainState(dir.path().string());
+    TMainState s = DefaultMainState(dir.path());
     ReadSettings(s);
     EXPECT_EQ(s.registerLocation, "");
     EXPECT_EQ(s.dataFile, dir.path().string());
@@ -54,7 +102,7 @@ TEST(Settings, WindowsTextAndOtherKeysSurviveARoundTrip)
     TempDir dir;
     const std::string location = Utf8ToCp1251("Д:\\Реестр\\БД");
     dir.write("venqor.ini", "[Other]\r\nKeep=me\r\n[Init]\r\nNUMS=" + location + "\r\nQuery=1\r\n");
-    TMainState s = DefaultMainState(dir.path().string());
+    TMainState s = DefaultMainState(dir.path());
     ReadSettings(s);
     EXPECT_EQ(s.registerLocation, "Д:\\Реестр\\БД"); // as the system spells names
     EXPECT_TRUE(s.UseQuery);
@@ -83,7 +131,7 @@ TEST(Formats, ApplyFormatSetsSchemaTableAndMarkerOnlyForAnExactName)
         { "", "EDV4", "edv.dbf", "О" },
     };
     for (const Case& c : cases) {
-        TMainState s = DefaultMainState("");
+        TMainState s = DefaultMainState(ProgramPlaces());
         s.format = Utf8ToCp1251(c.format);
         ApplyFormat(s);
         EXPECT_EQ(s.schema, c.schema) << c.format;
@@ -117,7 +165,7 @@ TEST(Formats, DetectFormatReadsTheFirstLineInCodePage866)
     };
     for (const Case& c : cases) {
         TempDir dir;
-        TMainState s = DefaultMainState(dir.path().string());
+        TMainState s = DefaultMainState(dir.path());
         s.format = Utf8ToCp1251("ФОМС");
         ApplyFormat(s);
         s.dataFile = dir.write("data.txt", c.firstLine.empty() ? "" : c.firstLine + "\r\nnext\r\n");
@@ -132,7 +180,7 @@ TEST(Formats, DetectFormatReadsTheFirstLineInCodePage866)
 TEST(Formats, DetectFormatLeavesEverythingForANameThatIsNoFileOrDuringARun)
 {
     TempDir dir;
-    TMainState s = DefaultMainState(dir.path().string());
+    TMainState s = DefaultMainState(dir.path());
     s.dataFile = dir.file("missing.txt");
     DetectFormat(s);
     EXPECT_EQ(Cp1251ToUtf8(s.formatLabel), "Формат");

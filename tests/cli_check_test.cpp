@@ -47,6 +47,58 @@ std::vector<std::string> lines(const std::string& text, const char* end = "\n")
     return out;
 }
 
+TEST(CliCheck, AProgramInEachLayoutFindsItsSchemasAndKeepsANKTWhereItMay)
+{
+    struct Case {
+        const char* layout;
+        const char* program;                    // where venqor-cli is copied
+        std::vector<std::string> schemas;       // where the sample schema goes
+        std::vector<std::string> brokenSchemas; // where a schema that must not be read goes
+        std::string home;                       // VENQOR_HOME, relative; empty for none
+        const char* ankt;                       // where ANKT.DB must appear
+    } cases[] = {
+        { "an installed or unpacked package", "prefix/bin", { "prefix/share/venqor" }, {}, "",
+            "home/.config/venqor" },
+        { "a portable copy", "portable", { "portable" }, {}, "", "portable" },
+        { "the user's own schema before the installed one", "prefix/bin", { "home/.config/venqor" },
+            { "prefix/share/venqor" }, "", "home/.config/venqor" },
+        { "VENQOR_HOME", "prefix/bin", { "venqor-home" }, { "prefix/share/venqor", "home/.config/venqor" },
+            "venqor-home", "venqor-home" },
+    };
+    const std::string sample = test::SourceFile("samples/sample-edv4.txt");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.layout);
+        TempDir dir;
+        const auto place = [&](const std::string& relative) {
+            std::filesystem::create_directories(dir.path() / relative);
+            return dir.path() / relative;
+        };
+        const std::filesystem::path program = place(c.program) / "venqor-cli";
+        std::filesystem::copy_file(test::BuiltCli(), program);
+        for (const std::string& at : c.schemas)
+            std::filesystem::copy_file(test::SourceFile("samples/EDV4.SCH"), place(at) / "EDV4.SCH");
+        for (const std::string& at : c.brokenSchemas)
+            dir.write((place(at) / "EDV4.SCH").string(), "");
+        const std::string reg = dir.file("reg");
+        ASSERT_EQ(
+            test::runCli(dir, { "register", "import", test::SourceFile("samples/register.csv"), reg }).status,
+            0);
+
+        const auto run = test::runCli(dir,
+            { "check", sample, "--register", reg, "--collect-not-found", "--quiet" },
+            { "HOME=" + dir.file("home"),
+                "XDG_CONFIG_HOME=", "VENQOR_HOME=" + (c.home.empty() ? std::string() : dir.file(c.home)) },
+            program.string());
+        EXPECT_EQ(run.status, 0) << run.err;
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(dir.path())) {
+            if (entry.path().filename() == "ANKT.DB") {
+                EXPECT_EQ(entry.path(), dir.path() / c.ankt / "ANKT.DB");
+            }
+        }
+        EXPECT_TRUE(std::filesystem::exists(dir.path() / c.ankt / "ANKT.DB"));
+    }
+}
+
 TEST(CliCheck, SampleReportOnStandardOutputAndSummaryOnStandardError)
 {
     Home home;

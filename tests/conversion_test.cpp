@@ -183,7 +183,7 @@ TEST(TextConversion, SelectionByConditionMatchKindAndText)
     const std::string lines[] = { std::string("ОА"_w), std::string("АО"_w), std::string("АБ"_w), "" };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.edge);
-        TMainState state = DefaultMainState(".");
+        TMainState state = DefaultMainState(std::filesystem::path("."));
         state.copyCondition = Utf8ToCp1251(c.condition);
         state.copyMatchKind = Utf8ToCp1251(c.match);
         state.recordType = Utf8ToCp1251(c.text);

@@ -1,6 +1,5 @@
 #include "gui_support.h"
 
-#include "gui/ProgramHome.h"
 #include "gui/uVenqor.h"
 #include "scan/CodePage.h"
 
@@ -128,26 +127,25 @@ TEST(Settings, ACyrillicDataFileNameIsShownAsTheUserWroteIt)
     EXPECT_EQ(control<QLineEdit>(window, "FilenameEdit1").text(), QStringLiteral("/data/Реестр №1.txt"));
 }
 
-TEST(Settings, AnInstalledProgramKeepsItsFilesInTheUsersConfigurationDirectory)
+TEST(Settings, AnInstalledWindowReadsSchemasFromTheirPlaceAndKeepsItsSettingsInTheOther)
 {
     TempDir dir;
-    const auto bin = dir.path() / "prefix" / "bin";
-    const auto share = dir.path() / "prefix" / "share" / "venqor";
-    std::filesystem::create_directories(bin);
-    std::filesystem::create_directories(share);
-    dir.write("prefix/share/venqor/EDV4.SCH", "installed");
-    dir.write("prefix/share/venqor/FOMS.SCH", "installed");
-    const auto config = dir.path() / "home" / ".config" / "venqor";
-    std::filesystem::create_directories(config);
-    dir.write("home/.config/venqor/EDV4.SCH", "changed by the user");
-
-    EXPECT_EQ(gui::ChooseProgramDir(bin, config), config);
-    EXPECT_EQ(readFile((config / "FOMS.SCH").string()), "installed");
-    EXPECT_EQ(readFile((config / "EDV4.SCH").string()), "changed by the user");
-
-    // A program in a directory of its own with its schema files stays there.
-    dir.write("prefix/bin/EDV4.SCH", "beside the program");
-    EXPECT_EQ(gui::ChooseProgramDir(bin, config), bin);
+    const ProgramPlaces places({ dir.path() / "share" }, dir.path() / "config");
+    std::filesystem::create_directories(places.SchemaDirs[0]);
+    std::filesystem::create_directories(places.ProgramDir);
+    dir.write("share/TEST.SCH", "schema");
+    dir.write("config/venqor.ini", "[Init]\r\nNUMS=/office/register\r\n");
+    DialogAnswerer answers;
+    {
+        TfrmMain window(places);
+        EXPECT_EQ(window.State().SchemaDirs, places.SchemaDirs);
+        EXPECT_EQ(control<QLineEdit>(window, "dedtNUMS").text(), QStringLiteral("/office/register"));
+        window.close();
+    }
+    EXPECT_TRUE(answers.messages.isEmpty()) << answers.messages.join(QLatin1Char('|')).toStdString();
+    EXPECT_TRUE(std::filesystem::exists(places.ProgramDir / "venqor.ini"));
+    EXPECT_FALSE(std::filesystem::exists(places.SchemaDirs[0] / "venqor.ini"));
+    EXPECT_FALSE(std::filesystem::exists(places.ProgramDir / "TEST.SCH")); // nothing copied
 }
 
 // The format controls of the window, for comparisons.

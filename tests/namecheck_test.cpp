@@ -73,7 +73,7 @@ public:
         dir.write("TEST.SCH", Schema);
         std::filesystem::create_directory(dir.path() / "reg");
         test::WriteNums(dir.file("reg"), People, { .withCond = registerWithCond });
-        state = DefaultMainState(dir.path().string());
+        state = DefaultMainState(dir.path());
         state.schema = "TEST";
         state.registerLocation = dir.file("reg");
         state.Sql1Text = "SELECT * FROM NUMS WHERE NUM=:NUM";

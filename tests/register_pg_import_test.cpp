@@ -281,7 +281,7 @@ TEST(RegisterPgImport, BadLocationsSayWhyExitOneAndChangeNothing)
 // The name check of the sample data file against the sample register, both modes.
 std::vector<std::string> checkReport(const std::string& home, const std::string& location, bool byQuery)
 {
-    TMainState state = DefaultMainState(home);
+    TMainState state = DefaultMainState(std::filesystem::path(home));
     state.dataFile = sourceFile("samples/sample-edv4.txt");
     state.registerLocation = location;
     state.byQuery = byQuery;

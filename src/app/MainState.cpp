@@ -2,12 +2,9 @@
 
 #include "scan/Cp1251Literal.h"
 
-#include <cstdlib>
-#include <filesystem>
-
 namespace venqor {
 
-TMainState DefaultMainState(std::filesystem::path programDir)
+TMainState DefaultMainState(const ProgramPlaces& places)
 {
     TMainState s;
     s.format = "ЕДВ-4"_w;
@@ -19,19 +16,9 @@ TMainState DefaultMainState(std::filesystem::path programDir)
     s.formatLabel = "Формат"_w;
     s.recordCountLabel = "000";
     ClearFields(s.Fields);
-    s.ProgramDir = std::move(programDir);
+    s.ProgramDir = places.ProgramDir;
+    s.SchemaDirs = places.SchemaDirs;
     return s;
-}
-
-std::filesystem::path ProgramDir()
-{
-    if (const char* home = std::getenv("VENQOR_HOME"); home && *home)
-        return std::filesystem::path(home).lexically_normal();
-    std::error_code ec;
-    const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (ec)
-        return std::filesystem::current_path();
-    return exe.parent_path();
 }
 
 } // namespace venqor

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/ProgramPlaces.h"
 #include "scan/FldLists.h"
 
 #include <cstdint>
@@ -53,17 +54,15 @@ struct TMainState {
     // than the register's table has pages; a block costs some 2 KiB of memory per line.
     int LinesPerBlock = 65536;
 
-    // Where venqor.ini, the schema files and ANKT.DB live.
+    // Where venqor.ini and ANKT.DB live, and where schema files are looked for.
     std::filesystem::path ProgramDir;
+    std::vector<std::filesystem::path> SchemaDirs;
 
     // Set while a command runs: the line buffer and the tokenizer serve one run at a time.
     bool Running = false;
 };
 
 // The window as designed, before the settings file is read.
-TMainState DefaultMainState(std::filesystem::path programDir);
-
-// The directory of the running program, or the one VENQOR_HOME names.
-std::filesystem::path ProgramDir();
+TMainState DefaultMainState(const ProgramPlaces& places);
 
 } // namespace venqor

@@ -86,7 +86,7 @@ WindowOptions ParseWindowOptions(Args& args, std::span<const std::string_view> a
 
 TMainState StateFor(const WindowOptions& o)
 {
-    TMainState s = DefaultMainState(ProgramDir());
+    TMainState s = DefaultMainState(ProgramPlacesHere());
     ReadSettings(s);
     s.byQuery = s.UseQuery;
 

@@ -1,6 +1,5 @@
 #include "gui/VenqorApp.h"
 
-#include "gui/ProgramHome.h"
 #include "gui/ScreenshotTour.h"
 #include "gui/uVenqor.h"
 
@@ -24,7 +23,7 @@ int RunVenqor(int argc, char** argv)
     options.addOption(screenshots);
     options.process(application);
 
-    TfrmMain frmMain(DesktopProgramDir());
+    TfrmMain frmMain(ProgramPlacesHere());
     frmMain.show();
     if (options.isSet(screenshots))
         new ScreenshotTour(frmMain, QDir(options.value(screenshots)));

@@ -89,9 +89,9 @@ void setText(QComboBox& box, const QString& text)
 
 } // namespace
 
-TfrmMain::TfrmMain(std::filesystem::path programDir, QWidget* parent)
+TfrmMain::TfrmMain(const ProgramPlaces& places, QWidget* parent)
     : QWidget(parent)
-    , state_(DefaultMainState(std::move(programDir)))
+    , state_(DefaultMainState(places))
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Проверка ФИО на соответствие страх. номеру"));

@@ -33,7 +33,7 @@ class TfrmMain : public QWidget {
     Q_OBJECT
 
 public:
-    explicit TfrmMain(std::filesystem::path programDir, QWidget* parent = nullptr);
+    explicit TfrmMain(const ProgramPlaces& places, QWidget* parent = nullptr);
     ~TfrmMain() override;
 
     TMainState& State() { return state_; }

@@ -3,6 +3,7 @@
 #include "scan/Errors.h"
 
 #include <chrono>
+#include <future>
 #include <utility>
 
 namespace venqor {
@@ -12,6 +13,15 @@ namespace {
 constexpr std::size_t SmallBlock = 64; // keys
 
 } // namespace
+
+struct Register::Pending {
+    std::future<void> future;
+};
+
+Register::Register()
+    : lookingUp_(std::make_unique<Pending>())
+{
+}
 
 Register::~Register()
 {
@@ -80,8 +90,8 @@ template <typename Matches> std::optional<bool> Register::answerFromBlock(Matche
 
 void Register::waitForBlock() noexcept
 {
-    if (lookingUp_.valid())
-        lookingUp_.wait();
+    if (lookingUp_->future.valid())
+        lookingUp_->future.wait();
 }
 
 void Register::LookUpBlock(std::vector<LookupKey>& keys)
@@ -92,7 +102,7 @@ void Register::LookUpBlock(std::vector<LookupKey>& keys)
     block.keys.swap(keys);
     // A small block is not worth a thread: it is looked up when it is used.
     const auto policy = block.keys.size() < SmallBlock ? std::launch::deferred : std::launch::async;
-    lookingUp_ = std::async(policy, [&block] { block.lookup->find(block.keys, block.answers); });
+    lookingUp_->future = std::async(policy, [&block] { block.lookup->find(block.keys, block.answers); });
     ++block.finds; // once the find is sure to be made
 }
 
@@ -101,13 +111,14 @@ void Register::UseBlock()
     answering_ = nullptr;
     blockKey_ = -1;
     Block& block = blocks_[nextBlock_];
-    if (lookingUp_.valid()) {
+    if (lookingUp_->future.valid()) {
         // This thread takes part in a lookup made on the other one, and finishes what a
         // lookup made here (deferred, in get()) left to it.
-        const bool here = lookingUp_.wait_for(std::chrono::seconds(0)) == std::future_status::deferred;
+        const bool here
+            = lookingUp_->future.wait_for(std::chrono::seconds(0)) == std::future_status::deferred;
         if (!here)
             block.lookup->help(block.finds);
-        std::exchange(lookingUp_, {}).get();
+        std::exchange(lookingUp_->future, {}).get();
         if (here)
             block.lookup->help(block.finds);
     }
@@ -155,7 +166,7 @@ RecordReader& Register::record()
 void Register::Close()
 {
     waitForBlock();
-    lookingUp_ = {};
+    lookingUp_->future = {};
     answering_ = nullptr;
     blockKey_ = -1;
     nextBlock_ = 0;

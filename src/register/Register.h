@@ -4,7 +4,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <future>
 #include <memory>
 #include <optional>
 #include <string>
@@ -25,7 +24,7 @@ struct RegisterSettings {
 
 class Register {
 public:
-    Register() = default;
+    Register();
     ~Register();
     Register(const Register&) = delete;
     Register& operator=(const Register&) = delete;
@@ -86,9 +85,10 @@ private:
     RecordReader* current_ = nullptr; // what record() reads: the reader, or a block
     std::string reason_;
     Block blocks_[2];
-    std::future<void> lookingUp_; // the block lookup under way
-    int nextBlock_ = 0;           // the block that LookUpBlock fills
-    Block* answering_ = nullptr;  // the block that answers
+    struct Pending; // the block lookup under way (a future, kept out of this header)
+    std::unique_ptr<Pending> lookingUp_;
+    int nextBlock_ = 0;          // the block that LookUpBlock fills
+    Block* answering_ = nullptr; // the block that answers
     std::ptrdiff_t blockKey_ = -1;
 };
 

@@ -50,7 +50,7 @@ std::filesystem::path SchemaPath(TMainState& state)
     state.SchemaName = state.schema;
     if (state.SchemaName.find('.') == std::string::npos)
         state.SchemaName += ".SCH";
-    return state.ProgramDir / Cp1251ToPath(state.SchemaName);
+    return FindSchemaFile(state.SchemaDirs, Cp1251ToPath(state.SchemaName));
 }
 
 std::string InQuotes(std::string_view text)

@@ -59,7 +59,8 @@ public:
     RunCounters& Counters() { return counters_; }
 
     // Sets the record counter label to "000" and loads the schema named in cbxSchList
-    // (SchemaName; ".SCH" added when it holds no point) from ProgramDir into Fields.
+    // (SchemaName; ".SCH" added when it holds no point) from the first of SchemaDirs
+    // that holds it into Fields.
     // False, after the message "Ошибка в схеме!", when it defines no field; IoError when
     // it cannot be read.
     bool LoadSchema();
@@ -151,8 +152,8 @@ private:
     std::exception_ptr loopFailure_;
 };
 
-// The schema file of the state's schema name: ProgramDir, the name, ".SCH" when it holds
-// no point. Sets SchemaName.
+// The schema file of the state's schema name (".SCH" added when it holds no point) in the
+// first of SchemaDirs that holds it. Sets SchemaName.
 std::filesystem::path SchemaPath(TMainState& state);
 
 // A text in double quotes.

@@ -15,22 +15,35 @@ extern char** environ;
 
 namespace venqor::test {
 
-CliProcess startCli(const TempDir& dir, const std::string& tag, const std::vector<std::string>& args,
-    const std::vector<std::string>& env)
+std::string BuiltCli()
 {
     const char* bin = std::getenv("VENQOR_BIN");
     if (!bin)
         throw std::runtime_error("VENQOR_BIN is not set");
-    const std::string program = std::string(bin) + "/venqor-cli";
+    return std::string(bin) + "/venqor-cli";
+}
+
+CliProcess startCli(const TempDir& dir, const std::string& tag, const std::vector<std::string>& args,
+    const std::vector<std::string>& env, const std::string& given)
+{
+    const std::string program = given.empty() ? BuiltCli() : given;
     CliProcess process { -1, dir.file(tag + ".stdout"), dir.file(tag + ".stderr") };
 
     std::vector<char*> argv { const_cast<char*>(program.c_str()) };
     for (const std::string& a : args)
         argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
+    const auto setHere = [&env](std::string_view entry) {
+        const std::string_view name = entry.substr(0, entry.find('=') + 1);
+        for (const std::string& e : env)
+            if (e.starts_with(name))
+                return true;
+        return false;
+    };
     std::vector<char*> envp;
     for (char** e = environ; *e; ++e)
-        envp.push_back(*e);
+        if (!setHere(*e))
+            envp.push_back(*e);
     for (const std::string& e : env)
         envp.push_back(const_cast<char*>(e.c_str()));
     envp.push_back(nullptr);
@@ -62,10 +75,10 @@ CliOutcome waitCli(const CliProcess& process)
     return outcome;
 }
 
-CliOutcome runCli(
-    const TempDir& dir, const std::vector<std::string>& args, const std::vector<std::string>& env)
+CliOutcome runCli(const TempDir& dir, const std::vector<std::string>& args,
+    const std::vector<std::string>& env, const std::string& program)
 {
-    return waitCli(startCli(dir, "cli", args, env));
+    return waitCli(startCli(dir, "cli", args, env, program));
 }
 
 namespace {

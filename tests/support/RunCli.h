@@ -14,10 +14,11 @@ struct CliOutcome {
     std::string err;
 };
 
-// Runs the built venqor-cli (in VENQOR_BIN) with its standard output and error captured in
-// files of `dir` and no standard input; `env` adds NAME=VALUE entries to the environment.
-CliOutcome runCli(
-    const TempDir& dir, const std::vector<std::string>& args, const std::vector<std::string>& env = {});
+// Runs the built venqor-cli (in VENQOR_BIN), or `program` when given, with its standard
+// output and error captured in files of `dir` and no standard input; `env` sets NAME=VALUE
+// entries of the environment (an empty value stands for an unset variable here).
+CliOutcome runCli(const TempDir& dir, const std::vector<std::string>& args,
+    const std::vector<std::string>& env = {}, const std::string& program = {});
 
 // Starts the built venqor-cli like runCli and returns at once; waitCli() collects it.
 struct CliProcess {
@@ -25,7 +26,10 @@ struct CliProcess {
     std::string outFile, errFile;
 };
 CliProcess startCli(const TempDir& dir, const std::string& tag, const std::vector<std::string>& args,
-    const std::vector<std::string>& env = {});
+    const std::vector<std::string>& env = {}, const std::string& program = {});
+
+// The built venqor-cli (VENQOR_BIN/venqor-cli).
+std::string BuiltCli();
 CliOutcome waitCli(const CliProcess& process);
 
 // Runs venqor-cli's commands inside this process, with standard output and error captured;

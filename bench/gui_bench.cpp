@@ -12,7 +12,7 @@
 #include "gui/ReportView.h"
 #include "gui/uVenqor.h"
 #include "report/ReportDocument.h"
-#include "scan/CodePage.h"
+#include "base/CodePage.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -8,7 +8,7 @@
 
 #include "register/DemoRegister.h"
 #include "register/Register.h"
-#include "scan/CodePage.h"
+#include "base/CodePage.h"
 
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>

@@ -6,7 +6,7 @@
 // The rows are persons 0..ROWS-1 of the seed (default 1), in that order; DATMOD is empty.
 
 #include "register/DemoRegister.h"
-#include "scan/CodePage.h"
+#include "base/CodePage.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -12,8 +12,8 @@
 
 #include "engine/pg/PgEngine.h"
 #include "register/DemoRegister.h"
-#include "scan/CodePage.h"
-#include "scan/Errors.h"
+#include "base/CodePage.h"
+#include "base/Errors.h"
 
 #include <benchmark/benchmark.h>
 #include <libpq-fe.h>

@@ -3,7 +3,7 @@
 #include "app/ProgramPlaces.h"
 #include "app/Settings.h"
 
-#include "scan/CodePage.h"
+#include "base/CodePage.h"
 #include "scan/ScanCSV.h"
 #include "support/TempDir.h"
 

@@ -3,7 +3,7 @@
 #include "register/RegisterImport.h"
 #include "register/StrNum.h"
 #include "report/ReportDocument.h"
-#include "scan/CodePage.h"
+#include "base/CodePage.h"
 #include "scan/RecodeTables.h"
 #include "support/ScriptedHost.h"
 #include "support/TempDir.h"

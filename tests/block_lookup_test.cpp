@@ -10,7 +10,7 @@
 #include "register/DemoRegister.h"
 #include "register/StrNum.h"
 #include "report/ReportDocument.h"
-#include "scan/Dates.h"
+#include "base/Dates.h"
 #include "scan/RecodeTables.h"
 #include "support/ScriptedHost.h"
 #include "support/TempDir.h"

@@ -1,5 +1,5 @@
 // End-to-end runs of venqor-cli check on the bundled samples, the built program in VENQOR_BIN.
-#include "scan/CodePage.h"
+#include "base/CodePage.h"
 #include "support/RunCli.h"
 #include "support/Samples.h"
 #include "support/TempDir.h"

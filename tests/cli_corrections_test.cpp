@@ -1,6 +1,6 @@
 // End-to-end runs of venqor-cli assign and fix-addresses on the bundled samples, the built
 // program in VENQOR_BIN.
-#include "scan/CodePage.h"
+#include "base/CodePage.h"
 #include "support/RunCli.h"
 #include "support/Samples.h"
 #include "support/TempDir.h"

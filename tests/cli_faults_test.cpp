@@ -3,7 +3,7 @@
 #include "register/NotFoundTable.h"
 #include "register/RegisterImport.h"
 #include "register/StrNum.h"
-#include "scan/CodePage.h"
+#include "base/CodePage.h"
 #include "support/RunCli.h"
 #include "support/Samples.h"
 #include "support/SqliteQuery.h"

@@ -1,9 +1,9 @@
 #include "commands/TextConversion.h"
 #include "commands/TextToDate.h"
 
-#include "scan/CodePage.h"
-#include "scan/Cp1251Literal.h"
-#include "scan/Errors.h"
+#include "base/CodePage.h"
+#include "base/Cp1251Literal.h"
+#include "base/Errors.h"
 #include "support/PythonDbf.h"
 #include "support/ScriptedHost.h"
 #include "support/SqliteQuery.h"

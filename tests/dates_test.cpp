@@ -1,4 +1,4 @@
-#include "scan/Dates.h"
+#include "base/Dates.h"
 
 #include <gtest/gtest.h>
 

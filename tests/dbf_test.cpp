@@ -1,6 +1,6 @@
 #include "engine/dbf/DbfEngine.h"
-#include "scan/CodePage.h"
-#include "scan/Errors.h"
+#include "base/CodePage.h"
+#include "base/Errors.h"
 #include "support/PythonDbf.h"
 #include "support/TempDir.h"
 

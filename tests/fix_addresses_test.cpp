@@ -1,6 +1,6 @@
 #include "commands/AddressCorrection.h"
 
-#include "scan/CodePage.h"
+#include "base/CodePage.h"
 #include "scan/RecodeTables.h"
 #include "support/ScriptedHost.h"
 #include "support/TempDir.h"

@@ -1,7 +1,7 @@
 #include "gui_support.h"
 
 #include "gui/uVenqor.h"
-#include "scan/CodePage.h"
+#include "base/CodePage.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -1,7 +1,7 @@
 #include "gui_support.h"
 
 #include "engine/TableEngine.h"
-#include "scan/CodePage.h"
+#include "base/CodePage.h"
 
 #include <QAbstractButton>
 #include <QApplication>

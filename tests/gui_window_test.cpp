@@ -4,7 +4,7 @@
 #include "gui/Ureport.h"
 #include "gui/uVenqor.h"
 #include "register/StrNum.h"
-#include "scan/CodePage.h"
+#include "base/CodePage.h"
 
 #include <QCheckBox>
 #include <QComboBox>

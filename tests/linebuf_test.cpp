@@ -1,4 +1,4 @@
-#include "scan/CodePage.h"
+#include "base/CodePage.h"
 #include "scan/RecodeTables.h"
 #include "scan/ScanCSV.h"
 #include "support/ScanFixtures.h"

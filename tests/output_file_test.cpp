@@ -6,8 +6,8 @@
 
 #include "register/RegisterImport.h"
 #include "run/OutputFile.h"
-#include "scan/CodePage.h"
-#include "scan/Errors.h"
+#include "base/CodePage.h"
+#include "base/Errors.h"
 #include "support/ScriptedHost.h"
 #include "support/TempDir.h"
 

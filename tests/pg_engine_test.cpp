@@ -3,8 +3,8 @@
 // VENQOR_PG_URI. Without it every test fails.
 
 #include "engine/pg/PgEngine.h"
-#include "scan/CodePage.h"
-#include "scan/Errors.h"
+#include "base/CodePage.h"
+#include "base/Errors.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
 #include "report/PrintToDevice.h"
-#include "scan/Errors.h"
+#include "base/Errors.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>

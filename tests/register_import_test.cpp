@@ -1,7 +1,7 @@
 #include "register/RegisterImport.h"
 
-#include "scan/CodePage.h"
-#include "scan/Errors.h"
+#include "base/CodePage.h"
+#include "base/Errors.h"
 #include "support/DbfFixtures.h"
 #include "support/RecordingProgress.h"
 #include "support/SqliteQuery.h"

@@ -1,6 +1,6 @@
 #include "report/ReportDocument.h"
 #include "report/ReportText.h"
-#include "scan/Errors.h"
+#include "base/Errors.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "scan/Errors.h"
+#include "base/Errors.h"
 #include "scan/FldLists.h"
 #include "scan/ScanCSV.h"
 #include "scan/Schema.h"

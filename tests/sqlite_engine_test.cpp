@@ -1,5 +1,5 @@
 #include "engine/TableEngine.h"
-#include "scan/Errors.h"
+#include "base/Errors.h"
 #include "support/SqliteQuery.h"
 #include "support/TempDir.h"
 

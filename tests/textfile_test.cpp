@@ -1,4 +1,4 @@
-#include "scan/Errors.h"
+#include "base/Errors.h"
 #include "scan/TextFile.h"
 #include "support/ScanFixtures.h"
 #include "support/TempDir.h"

@@ -1,7 +1,7 @@
 #include "app/Formats.h"
 
-#include "scan/Cp1251Literal.h"
-#include "scan/Errors.h"
+#include "base/Cp1251Literal.h"
+#include "base/Errors.h"
 #include "scan/ScanCSV.h"
 #include "scan/TextFile.h"
 

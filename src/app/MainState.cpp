@@ -1,6 +1,6 @@
 #include "app/MainState.h"
 
-#include "scan/Cp1251Literal.h"
+#include "base/Cp1251Literal.h"
 
 namespace venqor {
 

@@ -3,7 +3,7 @@
 #define SI_NO_CONVERSION
 #include <SimpleIni.h>
 
-#include "scan/CodePage.h"
+#include "base/CodePage.h"
 #include "scan/TextFile.h"
 
 #include <filesystem>

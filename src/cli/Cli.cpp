@@ -2,7 +2,7 @@
 
 #include "app/Version.h"
 #include "cli/StopSignals.h"
-#include "scan/Errors.h"
+#include "base/Errors.h"
 
 #include <exception>
 

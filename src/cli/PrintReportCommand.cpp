@@ -2,7 +2,7 @@
 
 #include "report/PrintToDevice.h"
 #include "report/ReportText.h"
-#include "scan/Errors.h"
+#include "base/Errors.h"
 
 #include <filesystem>
 #include <optional>

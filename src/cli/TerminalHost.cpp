@@ -4,8 +4,8 @@
 #include "cli/StopSignals.h"
 
 #include "report/ReportText.h"
-#include "scan/CodePage.h"
-#include "scan/Errors.h"
+#include "base/CodePage.h"
+#include "base/Errors.h"
 
 namespace venqor::cli {
 

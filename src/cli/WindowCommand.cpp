@@ -5,7 +5,7 @@
 #include "cli/WindowOptions.h"
 
 #include "run/OutputFile.h"
-#include "scan/CodePage.h"
+#include "base/CodePage.h"
 
 #include <filesystem>
 

@@ -2,7 +2,7 @@
 
 #include "app/Formats.h"
 #include "app/Settings.h"
-#include "scan/CodePage.h"
+#include "base/CodePage.h"
 
 #include <algorithm>
 

@@ -1,8 +1,8 @@
 #include "commands/AddressCorrection.h"
 
+#include "base/CodePage.h"
+#include "base/Cp1251Literal.h"
 #include "commands/SetFieldText.h"
-#include "scan/CodePage.h"
-#include "scan/Cp1251Literal.h"
 #include "scan/Schema.h"
 
 #include <algorithm>
@@ -42,7 +42,7 @@ private:
     void read(std::string& address, int index) const
     {
         if (index >= 0)
-            address.assign(FieldValue(fields_, index).substr(0, AddressLength));
+            TakeFieldValue(address, fields_, index, AddressLength);
         else
             address.clear();
     }
@@ -70,11 +70,6 @@ void AddressCorrector::TreatRecord()
         SetFieldText(fields_, iReg_, first_);
     if (hasSecond)
         SetFieldText(fields_, iFact_, second_);
-}
-
-std::string n(std::int64_t value)
-{
-    return std::to_string(value);
 }
 
 } // namespace
@@ -140,9 +135,10 @@ RunResult CorrectAddresses(TMainState& state, RunHost& host)
     run.CloseOutput();
     run.CloseDataFile();
     run.SummaryLine();
-    run.Report().AppendLine(std::string("Исправлено адресов: "_w) + n(corrector.CorrectedCount));
-    return run.Finish(std::string("Прочитано "_w) + n(run.Counters().LinesRead)
-        + std::string(" строк, проставлено 0 номеров, исправлено: "_w) + n(corrector.CorrectedCount));
+    run.Report().AppendLine(std::string("Исправлено адресов: "_w) + std::to_string(corrector.CorrectedCount));
+    return run.Finish(std::string("Прочитано "_w) + std::to_string(run.Counters().LinesRead)
+        + std::string(" строк, проставлено 0 номеров, исправлено: "_w)
+        + std::to_string(corrector.CorrectedCount));
 }
 
 } // namespace venqor

@@ -1,10 +1,10 @@
 #include "commands/CommandList.h"
 
+#include "base/Cp1251Literal.h"
 #include "commands/AddressCorrection.h"
 #include "commands/NameCheck.h"
 #include "commands/NumberAssignment.h"
 #include "commands/TextConversion.h"
-#include "scan/Cp1251Literal.h"
 
 namespace venqor {
 

@@ -1,10 +1,10 @@
 #include "commands/NameCheck.h"
 
+#include "base/CodePage.h"
+#include "base/Cp1251Literal.h"
+#include "base/Dates.h"
 #include "register/NotFoundTable.h"
 #include "register/StrNum.h"
-#include "scan/CodePage.h"
-#include "scan/Cp1251Literal.h"
-#include "scan/Dates.h"
 #include "scan/ScanCSV.h"
 #include "scan/Schema.h"
 
@@ -17,12 +17,6 @@ namespace {
 constexpr std::string_view NameCheckFields[] = { "STRNUM", "FAM", "NAM", "OTCH", "BIRTH", "SEX" };
 constexpr std::size_t NameLength = 40;
 constexpr std::int32_t FormatMessageLimit = 100; // messages 1..99 are written
-
-// Assigns a field's text, cut to a length, without allocating once the buffer has grown.
-void take(std::string& target, std::string_view value, std::size_t length)
-{
-    target.assign(value.substr(0, length));
-}
 
 // Position (from 1) of the first character in which two names differ; the length of the
 // shorter plus one when one begins the other.
@@ -116,11 +110,11 @@ void NameChecker::CheckRecord()
     const TFieldList& fields = state_.Fields;
     UpperLineBuf();
     numText_.assign(numberText());
-    take(fam_, FieldValue(fields, iFam_), NameLength);
-    take(nam_, FieldValue(fields, iNam_), NameLength);
-    take(otch_, FieldValue(fields, iOtch_), NameLength);
-    take(birthText_, FieldValue(fields, iBirth_), 10);
-    take(sex_, FieldValue(fields, iSex_), 1);
+    TakeFieldValue(fam_, fields, iFam_, NameLength);
+    TakeFieldValue(nam_, fields, iNam_, NameLength);
+    TakeFieldValue(otch_, fields, iOtch_, NameLength);
+    TakeFieldValue(birthText_, fields, iBirth_, 10);
+    TakeFieldValue(sex_, fields, iSex_, 1);
     const std::int32_t number = TextToStrNum(numText_);
 
     if (!nam_.empty() && nam_.front() == ' ')
@@ -281,11 +275,6 @@ void storeNotFound(ProcessingRun& run, NotFoundTable& table)
     }
 }
 
-std::string n(std::int64_t value)
-{
-    return std::to_string(value);
-}
-
 } // namespace
 
 RunResult CheckNames(TMainState& state, RunHost& host)
@@ -327,14 +316,15 @@ RunResult CheckNames(TMainState& state, RunHost& host)
     run.CloseRegister();
     const RunCounters& counters = run.Counters();
     run.SummaryLine();
-    run.Report().AppendLine(std::string("Нет номеров у "_w) + n(checker.NoNumberCount)
-        + std::string(", не найдено в БД: "_w) + n(checker.NotFoundCount)
-        + std::string(", обнаружено ошибок: "_w) + n(counters.ErrorCount));
+    run.Report().AppendLine(std::string("Нет номеров у "_w) + std::to_string(checker.NoNumberCount)
+        + std::string(", не найдено в БД: "_w) + std::to_string(checker.NotFoundCount)
+        + std::string(", обнаружено ошибок: "_w) + std::to_string(counters.ErrorCount));
     if (notFound && !run.Stopped())
         storeNotFound(run, *notFound);
-    return run.Finish(std::string("Прочитано "_w) + n(counters.LinesRead)
-        + std::string(" строк и записей: "_w) + n(counters.RecordCount) + std::string(", нет номеров у "_w)
-        + n(checker.NoNumberCount) + std::string(", найдено ошибок: "_w) + n(counters.ErrorCount));
+    return run.Finish(std::string("Прочитано "_w) + std::to_string(counters.LinesRead)
+        + std::string(" строк и записей: "_w) + std::to_string(counters.RecordCount)
+        + std::string(", нет номеров у "_w) + std::to_string(checker.NoNumberCount)
+        + std::string(", найдено ошибок: "_w) + std::to_string(counters.ErrorCount));
 }
 
 } // namespace venqor

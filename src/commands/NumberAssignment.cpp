@@ -1,11 +1,11 @@
 #include "commands/NumberAssignment.h"
 
+#include "base/CodePage.h"
+#include "base/Cp1251Literal.h"
+#include "base/Dates.h"
 #include "commands/AssignmentReport.h"
 #include "commands/SetFieldText.h"
 #include "register/StrNum.h"
-#include "scan/CodePage.h"
-#include "scan/Cp1251Literal.h"
-#include "scan/Dates.h"
 #include "scan/Schema.h"
 
 #include <algorithm>
@@ -18,12 +18,6 @@ namespace {
 constexpr std::size_t NameLength = 40;
 // A valid number from this value on is the person's own and is never replaced.
 constexpr std::int32_t FirstKeptNumber = 1000;
-
-// Assigns a field's text, cut to a length, without allocating once the buffer has grown.
-void take(std::string& target, std::string_view value, std::size_t length)
-{
-    target.assign(value.substr(0, length));
-}
 
 // The record step of the number assignment, with the counters of the command. The values
 // of the current record are reused from line to line; every one of them is set anew.
@@ -44,10 +38,11 @@ public:
     }
 
     void TreatRecord();
-    // The key of the record's lookup by names and birth date, gathered ahead of TreatRecord.
+    // The key of the record's lookup by names and birth date, gathered ahead of TreatRecord
+    // by the same extraction (a field beyond the end of a short line reads as empty, as in
+    // the padded line).
     bool LookupKeyOf(LookupKey& key) const
     {
-        PadLineBuf(recordLength_);
         takeNameBirth(key.fam, key.nam, key.otch, key.birth);
         return true;
     }
@@ -74,9 +69,9 @@ private:
 // The names and the birth date of the record in LineBuf, as the lookup takes them.
 void NumberAssigner::takeNameBirth(std::string& fam, std::string& nam, std::string& otch, Date& birth) const
 {
-    take(fam, FieldValue(fields_, iFam_), NameLength);
-    take(nam, FieldValue(fields_, iNam_), NameLength);
-    take(otch, FieldValue(fields_, iOtch_), NameLength);
+    TakeFieldValue(fam, fields_, iFam_, NameLength);
+    TakeFieldValue(nam, fields_, iNam_, NameLength);
+    TakeFieldValue(otch, fields_, iOtch_, NameLength);
     const std::string_view birthText = FieldValue(fields_, iBirth_).substr(0, 10);
     birth = ZeroDate;
     if (!birthText.empty()) {
@@ -90,7 +85,7 @@ void NumberAssigner::TreatRecord()
 {
     PadLineBuf(recordLength_);
 
-    take(ownText_, FieldValue(fields_, iNum_), 15);
+    TakeFieldValue(ownText_, fields_, iNum_, 15);
     const std::int32_t number = TextToStrNum(ownText_);
     canonical_ = StrNumToText(number);
     Date birth;
@@ -147,11 +142,6 @@ void NumberAssigner::TreatRecord()
     }
 }
 
-std::string n(std::int64_t value)
-{
-    return std::to_string(value);
-}
-
 } // namespace
 
 RunResult AssignNumbers(TMainState& state, RunHost& host)
@@ -197,11 +187,11 @@ RunResult AssignNumbers(TMainState& state, RunHost& host)
     run.TimeLine(" Конец   "_w);
     run.CloseRegister();
     run.SummaryLine();
-    run.Report().AppendLine(std::string("Проставлено "_w) + n(assigner.AssignedCount)
-        + std::string(" номеров, исправлено: "_w) + n(assigner.FixedCount));
-    return run.Finish(std::string("Прочитано "_w) + n(run.Counters().LinesRead)
-        + std::string(" строк, проставлено "_w) + n(assigner.AssignedCount)
-        + std::string(" номеров, исправлено: "_w) + n(assigner.FixedCount));
+    run.Report().AppendLine(std::string("Проставлено "_w) + std::to_string(assigner.AssignedCount)
+        + std::string(" номеров, исправлено: "_w) + std::to_string(assigner.FixedCount));
+    return run.Finish(std::string("Прочитано "_w) + std::to_string(run.Counters().LinesRead)
+        + std::string(" строк, проставлено "_w) + std::to_string(assigner.AssignedCount)
+        + std::string(" номеров, исправлено: "_w) + std::to_string(assigner.FixedCount));
 }
 
 } // namespace venqor

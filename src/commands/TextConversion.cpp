@@ -1,11 +1,11 @@
 #include "commands/TextConversion.h"
 
+#include "base/CodePage.h"
+#include "base/Cp1251Literal.h"
+#include "base/Errors.h"
+#include "base/FieldText.h"
 #include "commands/TextToDate.h"
 #include "report/ReportDocument.h"
-#include "scan/CodePage.h"
-#include "scan/Cp1251Literal.h"
-#include "scan/Errors.h"
-#include "scan/FieldText.h"
 #include "scan/TextFile.h"
 
 #include <algorithm>

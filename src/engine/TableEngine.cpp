@@ -4,7 +4,7 @@
 #include "engine/dbf/DbfEngine.h"
 #include "engine/pg/PgEngine.h"
 #include "engine/sqlite/SqliteEngine.h"
-#include "scan/Errors.h"
+#include "base/Errors.h"
 
 namespace venqor {
 

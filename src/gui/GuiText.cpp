@@ -1,6 +1,6 @@
 #include "gui/GuiText.h"
 
-#include "scan/CodePage.h"
+#include "base/CodePage.h"
 
 #include <QFile>
 #include <QStringDecoder>

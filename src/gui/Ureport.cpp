@@ -5,7 +5,7 @@
 #include "gui/ReportView.h"
 #include "report/PrintToDevice.h"
 #include "report/ReportText.h"
-#include "scan/Errors.h"
+#include "base/Errors.h"
 
 #include <QBoxLayout>
 #include <QCheckBox>

@@ -1,9 +1,9 @@
 #include "register/RegisterSource.h"
 
-#include "scan/FieldText.h"
+#include "base/FieldText.h"
 
-#include "scan/CodePage.h"
-#include "scan/Errors.h"
+#include "base/CodePage.h"
+#include "base/Errors.h"
 #include "scan/TextFile.h"
 
 #include <algorithm>

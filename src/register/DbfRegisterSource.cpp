@@ -1,7 +1,7 @@
 #include "register/RegisterSource.h"
 
 #include "engine/TableEngine.h"
-#include "scan/Errors.h"
+#include "base/Errors.h"
 
 namespace venqor {
 

@@ -1,7 +1,7 @@
 #include "register/DemoRegister.h"
 
 #include "register/NumsLoader.h"
-#include "scan/CodePage.h"
+#include "base/CodePage.h"
 
 #include <algorithm>
 #include <stdexcept>

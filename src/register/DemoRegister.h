@@ -1,7 +1,7 @@
 #pragma once
 
-#include "scan/Dates.h"
-#include "scan/Progress.h"
+#include "base/Dates.h"
+#include "base/Progress.h"
 
 #include <cstdint>
 #include <string>

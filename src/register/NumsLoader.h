@@ -1,7 +1,7 @@
 #pragma once
 
 #include "engine/TableEngine.h"
-#include "scan/Dates.h"
+#include "base/Dates.h"
 
 #include <cstdint>
 #include <memory>

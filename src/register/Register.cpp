@@ -1,6 +1,6 @@
 #include "register/Register.h"
 
-#include "scan/Errors.h"
+#include "base/Errors.h"
 
 #include <chrono>
 #include <future>
@@ -69,7 +69,7 @@ RecordReader& Register::requireAvailable()
     return *reader_;
 }
 
-template <typename Matches> std::optional<bool> Register::answerFromBlock(Matches matches)
+template <typename Matches> std::optional<bool> Register::blockAnswer(Matches matches)
 {
     const std::ptrdiff_t key = std::exchange(blockKey_, -1);
     if (answering_ && key >= 0 && matches(answering_->keys[static_cast<std::size_t>(key)])) {
@@ -94,7 +94,7 @@ void Register::waitForBlock() noexcept
         lookingUp_->future.wait();
 }
 
-void Register::LookUpBlock(std::vector<LookupKey>& keys)
+void Register::lookUpBlock(std::vector<LookupKey>& keys)
 {
     // A lookup not used yet ends first: one find() at a time, and every find() made.
     waitForBlock();
@@ -106,7 +106,7 @@ void Register::LookUpBlock(std::vector<LookupKey>& keys)
     ++block.finds; // once the find is sure to be made
 }
 
-void Register::UseBlock()
+void Register::useBlock()
 {
     answering_ = nullptr;
     blockKey_ = -1;
@@ -129,7 +129,7 @@ void Register::UseBlock()
 bool Register::FindByStrNum(std::int32_t num)
 {
     requireAvailable();
-    if (const auto answer = answerFromBlock([num](const LookupKey& key) { return key.number == num; }))
+    if (const auto answer = blockAnswer([num](const LookupKey& key) { return key.number == num; }))
         return *answer;
     LookupKey key;
     key.number = num;
@@ -139,7 +139,7 @@ bool Register::FindByStrNum(std::int32_t num)
 bool Register::FindByNameBirth(std::string_view fam, std::string_view nam, std::string_view otch, Date birth)
 {
     requireAvailable();
-    if (const auto answer = answerFromBlock([&](const LookupKey& key) {
+    if (const auto answer = blockAnswer([&](const LookupKey& key) {
             return key.fam == fam && key.nam == nam && key.otch == otch && key.birth == birth;
         }))
         return *answer;

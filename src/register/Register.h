@@ -44,19 +44,19 @@ public:
     RecordReader& record();
 
     // Block lookups, for the line loop, where the engine makes them: the keys of a block of
-    // lines are looked up together on a second thread (LookUpBlock) while the lines of the
-    // block before are treated; UseBlock() takes part in what is left of their lookup, waits
-    // for it and answers from them from then on: before each line, AnswerFromBlock names
+    // lines are looked up together on a second thread (lookUpBlock) while the lines of the
+    // block before are treated; useBlock() takes part in what is left of their lookup, waits
+    // for it and answers from them from then on: before each line, answerFromBlock names
     // the key gathered for it (or -1), and a lookup of that very key is answered from the
     // block, with the record or the failure the lookup had. Any other lookup is made alone,
     // as without blocks.
-    bool TakesBlocks() const { return blocks_[0].lookup != nullptr; }
-    // The most keys a block may hold (TakesBlocks() must be true).
-    std::size_t MaxBlockKeys() const { return blocks_[0].lookup->maxKeys(); }
+    bool takesBlocks() const { return blocks_[0].lookup != nullptr; }
+    // The most keys a block may hold (takesBlocks() must be true).
+    std::size_t maxBlockKeys() const { return blocks_[0].lookup->maxKeys(); }
     // Takes the keys over, leaving `keys` with the keys of an earlier block to be reused.
-    void LookUpBlock(std::vector<LookupKey>& keys);
-    void UseBlock();
-    void AnswerFromBlock(std::ptrdiff_t key) { blockKey_ = key; }
+    void lookUpBlock(std::vector<LookupKey>& keys);
+    void useBlock();
+    void answerFromBlock(std::ptrdiff_t key) { blockKey_ = key; }
 
     // Ends the read transaction and releases the register; never throws.
     void Close();
@@ -73,7 +73,7 @@ private:
     RecordReader& requireAvailable();
     // The block's answer for the key of the current line when it is `matches`; nothing
     // otherwise, after the block lookup under way has ended (the lookup is then made alone).
-    template <typename Matches> std::optional<bool> answerFromBlock(Matches matches);
+    template <typename Matches> std::optional<bool> blockAnswer(Matches matches);
     void waitForBlock() noexcept;
     // A lookup made alone through the table or the query.
     bool findAlone(LookupKind kind, const LookupKey& key);
@@ -87,7 +87,7 @@ private:
     Block blocks_[2];
     struct Pending; // the block lookup under way (a future, kept out of this header)
     std::unique_ptr<Pending> lookingUp_;
-    int nextBlock_ = 0;          // the block that LookUpBlock fills
+    int nextBlock_ = 0;          // the block that lookUpBlock fills
     Block* answering_ = nullptr; // the block that answers
     std::ptrdiff_t blockKey_ = -1;
 };

@@ -3,9 +3,9 @@
 #include "register/NumsLoader.h"
 #include "register/RegisterSource.h"
 #include "register/StrNum.h"
-#include "scan/CodePage.h"
-#include "scan/Errors.h"
-#include "scan/FieldText.h"
+#include "base/CodePage.h"
+#include "base/Errors.h"
+#include "base/FieldText.h"
 
 #include <algorithm>
 #include <array>

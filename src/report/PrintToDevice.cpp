@@ -1,6 +1,6 @@
 #include "report/PrintToDevice.h"
 
-#include "scan/Errors.h"
+#include "base/Errors.h"
 #include "scan/RecodeTables.h"
 
 #include <charconv>

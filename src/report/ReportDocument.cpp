@@ -1,6 +1,6 @@
 #include "report/ReportDocument.h"
 
-#include "scan/Errors.h"
+#include "base/Errors.h"
 
 #include <algorithm>
 #include <limits>

@@ -12,7 +12,7 @@ void LineBlock::Read(InTextFile& file, std::size_t count, char recordType, const
     bytes_.clear();
     lines_.clear();
     keys_.clear();
-    end_ = nullptr;
+    failure_ = nullptr;
     try {
         while (lines_.size() < count && !file.Eof()) {
             Line& line = lines_.emplace_back();
@@ -37,7 +37,7 @@ void LineBlock::Read(InTextFile& file, std::size_t count, char recordType, const
             }
         }
     } catch (...) {
-        end_ = std::current_exception();
+        failure_ = std::current_exception();
     }
 }
 

@@ -29,14 +29,14 @@ public:
     // Reads up to `count` lines of `file` (fewer at its end) and gathers the key of each
     // line starting with `recordType` through `keyOf`, when one is given. A line whose
     // reading fails is kept with its failure; a failure of the file itself ends the block
-    // (see end()). A key that cannot be gathered is left out: the line's own lookup then
+    // (see failure()). A key that cannot be gathered is left out: the line's own lookup then
     // meets the cause.
     void Read(InTextFile& file, std::size_t count, char recordType, const RecordKey& keyOf);
 
     const std::vector<Line>& lines() const { return lines_; }
     std::vector<LookupKey>& keys() { return keys_; }
     // What ended reading before the block was full or the file at its end, or null.
-    const std::exception_ptr& end() const { return end_; }
+    const std::exception_ptr& failure() const { return failure_; }
 
     // Puts a line read whole back into LineBuf.
     void Restore(const Line& line) const;
@@ -45,7 +45,7 @@ private:
     std::string bytes_; // the lines, each followed by its byte 0
     std::vector<Line> lines_;
     std::vector<LookupKey> keys_;
-    std::exception_ptr end_;
+    std::exception_ptr failure_;
 };
 
 } // namespace venqor

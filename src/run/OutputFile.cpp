@@ -1,9 +1,9 @@
 #include "run/OutputFile.h"
 
 #include "app/Settings.h"
+#include "base/CodePage.h"
+#include "base/Cp1251Literal.h"
 #include "run/ProcessingRun.h"
-#include "scan/CodePage.h"
-#include "scan/Cp1251Literal.h"
 #include "scan/TextFile.h"
 
 #include <sys/stat.h>

@@ -1,10 +1,10 @@
 #include "run/ProcessingRun.h"
 
+#include "base/CodePage.h"
+#include "base/Cp1251Literal.h"
+#include "base/Errors.h"
 #include "report/ReportDocument.h"
 #include "run/OutputFile.h"
-#include "scan/CodePage.h"
-#include "scan/Cp1251Literal.h"
-#include "scan/Errors.h"
 #include "scan/ScanCSV.h"
 #include "scan/Schema.h"
 #include "scan/TextFile.h"
@@ -258,10 +258,10 @@ void ProcessingRun::ReadLines(
     const char recordType = state_.recordType.empty() ? ' ' : state_.recordType.front();
     const OptionScope recode(Scan.Options.RecodeOem, state_.Fields.Cyrillic);
     const OptionScope lineFeeds(Scan.Options.LfEndsLine, lfEndsLine_);
-    const bool blockLookups = keyOf && register_.available() && register_.TakesBlocks();
+    const bool blockLookups = keyOf && register_.available() && register_.takesBlocks();
     // Without lookups to gather, a short block is enough.
     std::size_t blockLines = static_cast<std::size_t>(std::max(state_.LinesPerBlock, 1));
-    blockLines = std::min(blockLines, blockLookups ? register_.MaxBlockKeys() : LinesWithoutLookups);
+    blockLines = std::min(blockLines, blockLookups ? register_.maxBlockKeys() : LinesWithoutLookups);
     const RecordKey noKeys;
     const RecordKey& gather = blockLookups ? keyOf : noKeys;
     InTextFile& file = *data_;
@@ -270,22 +270,22 @@ void ProcessingRun::ReadLines(
     try {
         blocks[0].Read(file, blockLines, recordType, gather);
         if (blockLookups)
-            register_.LookUpBlock(blocks[0].keys());
+            register_.lookUpBlock(blocks[0].keys());
         for (int current = 0;; current ^= 1) {
             LineBlock& block = blocks[current];
             LineBlock& next = blocks[current ^ 1];
-            const bool more = !block.end() && block.lines().size() == blockLines;
+            const bool more = !block.failure() && block.lines().size() == blockLines;
             if (more)
                 next.Read(file, blockLines, recordType, gather);
             if (blockLookups) {
-                register_.UseBlock();
+                register_.useBlock();
                 if (more)
-                    register_.LookUpBlock(next.keys());
+                    register_.lookUpBlock(next.keys());
             }
             for (const LineBlock::Line& line : block.lines())
                 treatLine(block, line, recordType, recordStep, lineFailed);
-            if (block.end())
-                std::rethrow_exception(block.end());
+            if (block.failure())
+                std::rethrow_exception(block.failure());
             if (!more)
                 break;
         }
@@ -303,7 +303,7 @@ void ProcessingRun::treatLine(const LineBlock& block, const LineBlock::Line& lin
             std::rethrow_exception(line.failure);
         block.Restore(line);
         counters_.BytesRead += Scan.LineLen + 2;
-        register_.AnswerFromBlock(line.key);
+        register_.answerFromBlock(line.key);
         const char first = Scan.LineBuf[0];
         if (first == recordType) {
             if (++counters_.RecordCount % 10 == 0) {

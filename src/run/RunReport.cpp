@@ -1,7 +1,7 @@
 #include "run/RunReport.h"
 
+#include "base/Cp1251Literal.h"
 #include "report/ReportDocument.h"
-#include "scan/Cp1251Literal.h"
 
 #include <cstdio>
 

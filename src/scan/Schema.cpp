@@ -153,6 +153,11 @@ std::string_view FieldValue(const TFieldList& fields, int i)
     return value;
 }
 
+void TakeFieldValue(std::string& target, const TFieldList& fields, int i, std::size_t length)
+{
+    target.assign(FieldValue(fields, i).substr(0, length));
+}
+
 std::string YmdToDmy(std::string_view src)
 {
     const std::string_view text = src.substr(0, 10);

@@ -17,6 +17,10 @@ void LoadSchema(const std::string& path, TFieldList& fields);
 // A view into LineBuf, valid until LineBuf changes.
 std::string_view FieldValue(const TFieldList& fields, int i);
 
+// Field i of the current line, as FieldValue gives it, cut to `length` characters, into
+// `target`, whose buffer is reused from line to line.
+void TakeFieldValue(std::string& target, const TFieldList& fields, int i, std::size_t length);
+
 // A year-first date text (yyyy?mm?dd, separators not looked at) as dd.mm.yyyy; empty for
 // an empty or blank text.
 std::string YmdToDmy(std::string_view src);

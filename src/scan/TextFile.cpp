@@ -1,6 +1,6 @@
 #include "scan/TextFile.h"
 
-#include "scan/Errors.h"
+#include "base/Errors.h"
 
 #include <cerrno>
 #include <cstdio>

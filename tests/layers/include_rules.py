@@ -13,17 +13,18 @@ import sys
 
 # What each layer may include besides itself.
 BELOW = {
-    "scan": set(),
-    "report": {"scan"},
-    "app": {"scan"},
-    "engine": {"scan", "engine/sqlite", "engine/pg", "engine/dbf", "engine/csv"},
-    "engine/sqlite": {"engine", "scan"},
-    "engine/pg": {"engine", "scan"},
-    "engine/dbf": {"engine", "scan"},
-    "engine/csv": {"engine", "scan"},
-    "register": {"engine", "scan"},
-    "run": {"app", "report", "register", "scan"},
-    "commands": {"run", "app", "report", "register", "engine", "scan"},
+    "base": set(),
+    "scan": {"base"},
+    "report": {"scan", "base"},
+    "app": {"scan", "base"},
+    "engine": {"base", "scan", "engine/sqlite", "engine/pg", "engine/dbf", "engine/csv"},
+    "engine/sqlite": {"engine", "base", "scan"},
+    "engine/pg": {"engine", "base", "scan"},
+    "engine/dbf": {"engine", "base", "scan"},
+    "engine/csv": {"engine", "base", "scan"},
+    "register": {"engine", "scan", "base"},
+    "run": {"app", "report", "register", "scan", "base"},
+    "commands": {"run", "app", "report", "register", "engine", "scan", "base"},
 }
 EVERYTHING_BUT_FRONT_ENDS = set(BELOW)
 BELOW["cli"] = EVERYTHING_BUT_FRONT_ENDS

@@ -1,6 +1,6 @@
 #include "DbfFixtures.h"
 
-#include "scan/CodePage.h"
+#include "base/CodePage.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>

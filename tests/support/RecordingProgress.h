@@ -1,6 +1,6 @@
 #pragma once
 
-#include "scan/Progress.h"
+#include "base/Progress.h"
 
 #include <cstdint>
 #include <vector>

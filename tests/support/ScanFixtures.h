@@ -1,6 +1,6 @@
 #pragma once
 
-#include "scan/Errors.h"
+#include "base/Errors.h"
 #include "scan/TextFile.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 #include "support/ScriptedHost.h"
 
-#include "scan/CodePage.h"
+#include "base/CodePage.h"
 
 namespace venqor::test {
 

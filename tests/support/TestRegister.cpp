@@ -1,7 +1,7 @@
 #include "support/TestRegister.h"
 
 #include "engine/TableEngine.h"
-#include "scan/CodePage.h"
+#include "base/CodePage.h"
 
 namespace venqor::test {
 

@@ -2,8 +2,8 @@
 
 #include "engine/dbf/DbfFile.h"
 #include "engine/dbf/DbfRecord.h"
-#include "scan/Errors.h"
-#include "scan/FieldText.h"
+#include "base/Errors.h"
+#include "base/FieldText.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

@@ -2,8 +2,8 @@
 
 #include "engine/dbf/BufferedFile.h"
 
-#include "scan/Errors.h"
-#include "scan/FieldText.h"
+#include "base/Errors.h"
+#include "base/FieldText.h"
 
 #include <shapefil.h>
 

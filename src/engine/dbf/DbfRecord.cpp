@@ -2,9 +2,9 @@
 
 #include "engine/dbf/DbfEngine.h"
 
-#include "scan/CodePage.h"
-#include "scan/Errors.h"
-#include "scan/FieldText.h"
+#include "base/CodePage.h"
+#include "base/Errors.h"
+#include "base/FieldText.h"
 
 #include <algorithm>
 #include <array>

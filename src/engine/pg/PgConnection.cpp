@@ -1,7 +1,7 @@
 #include "engine/pg/PgConnection.h"
 
-#include "scan/CodePage.h"
-#include "scan/Errors.h"
+#include "base/CodePage.h"
+#include "base/Errors.h"
 
 namespace venqor::pg {
 

@@ -5,9 +5,9 @@
 #include "engine/pg/PgLoader.h"
 #include "engine/pg/PgNames.h"
 #include "engine/pg/PgValues.h"
-#include "scan/CodePage.h"
-#include "scan/Errors.h"
-#include "scan/FieldText.h"
+#include "base/CodePage.h"
+#include "base/Errors.h"
+#include "base/FieldText.h"
 
 #include <array>
 

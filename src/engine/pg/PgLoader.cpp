@@ -2,8 +2,8 @@
 
 #include "engine/pg/PgNames.h"
 #include "engine/pg/PgValues.h"
-#include "scan/Errors.h"
-#include "scan/FieldText.h"
+#include "base/Errors.h"
+#include "base/FieldText.h"
 
 #include <algorithm>
 #include <cstdint>

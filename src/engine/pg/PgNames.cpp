@@ -1,6 +1,6 @@
 #include "engine/pg/PgNames.h"
 
-#include "scan/CodePage.h"
+#include "base/CodePage.h"
 
 namespace venqor::pg {
 

@@ -1,8 +1,8 @@
 #include "engine/pg/PgValues.h"
 
-#include "scan/CodePage.h"
-#include "scan/Errors.h"
-#include "scan/FieldText.h"
+#include "base/CodePage.h"
+#include "base/Errors.h"
+#include "base/FieldText.h"
 
 #include <array>
 #include <charconv>

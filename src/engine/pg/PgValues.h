@@ -2,7 +2,7 @@
 
 #include "engine/TableEngine.h"
 #include "engine/pg/PgConnection.h"
-#include "scan/Dates.h"
+#include "base/Dates.h"
 
 #include <cstdint>
 

@@ -1,6 +1,6 @@
 #include "engine/sqlite/SqliteBlockLookup.h"
 
-#include "scan/Errors.h"
+#include "base/Errors.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "scan/Dates.h"
+#include "base/Dates.h"
 
 #include <sqlite3.h>
 

@@ -1,8 +1,8 @@
 #include "engine/sqlite/SqliteConnection.h"
 
-#include "scan/CodePage.h"
-#include "scan/Errors.h"
-#include "scan/FieldText.h"
+#include "base/CodePage.h"
+#include "base/Errors.h"
+#include "base/FieldText.h"
 
 #include <filesystem>
 

@@ -1,8 +1,8 @@
 #include "engine/sqlite/SqliteEngine.h"
 
 #include "engine/sqlite/SqliteObjects.h"
-#include "scan/CodePage.h"
-#include "scan/Errors.h"
+#include "base/CodePage.h"
+#include "base/Errors.h"
 
 namespace venqor {
 

@@ -1,9 +1,9 @@
 #include "engine/sqlite/SqliteFields.h"
 
 #include "engine/sqlite/SqliteConnection.h"
-#include "scan/CodePage.h"
-#include "scan/Errors.h"
-#include "scan/FieldText.h"
+#include "base/CodePage.h"
+#include "base/Errors.h"
+#include "base/FieldText.h"
 
 namespace venqor::sqlite {
 

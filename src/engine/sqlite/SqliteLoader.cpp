@@ -1,7 +1,7 @@
 #include "engine/sqlite/SqliteFields.h"
 #include "engine/sqlite/SqliteObjects.h"
-#include "scan/CodePage.h"
-#include "scan/Errors.h"
+#include "base/CodePage.h"
+#include "base/Errors.h"
 
 #include <cerrno>
 #include <cstdio>

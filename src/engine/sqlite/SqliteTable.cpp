@@ -2,9 +2,9 @@
 #include "engine/sqlite/SqliteColumns.h"
 #include "engine/sqlite/SqliteFields.h"
 #include "engine/sqlite/SqliteObjects.h"
-#include "scan/CodePage.h"
-#include "scan/Errors.h"
-#include "scan/FieldText.h"
+#include "base/CodePage.h"
+#include "base/Errors.h"
+#include "base/FieldText.h"
 
 namespace venqor::sqlite {
 

@@ -1,4 +1,4 @@
-#include "scan/CodePage.h"
+#include "base/CodePage.h"
 
 namespace venqor {
 

@@ -1,6 +1,6 @@
-#include "scan/FieldText.h"
+#include "base/FieldText.h"
 
-#include "scan/Errors.h"
+#include "base/Errors.h"
 
 #include <charconv>
 #include <cmath>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "scan/CodePage.h"
+#include "base/CodePage.h"
 
 #include <array>
 #include <cstddef>

@@ -77,7 +77,7 @@ TEST(Settings, QueryFlagTakesTheFirstCharacterOfTheValue)
     }
 }
 
-TEST(Settings, FirstStartGivesTheDefaultsAndClosingWritesAllFiveKeys)
+TEST(Settings, FirstStartGivesTheDefaultsAndClosingWritesEveryKey)
 {
     TempDir dir;
     TMainState s = DefaultMainState(dir.path());
@@ -93,7 +93,7 @@ TEST(Settings, FirstStartGivesTheDefaultsAndClosingWritesAllFiveKeys)
     const std::string ini = test::readFile(dir.file("venqor.ini"));
     for (const char* line :
         { "[Init]\r\n", "NUMS=\r\n", "LgotName=", "SQL1=SELECT * FROM NUMS WHERE NUM=:NUM\r\n",
-            "SQL2=SELECT * FROM NUMS WHERE FAM=:FAM", "Query=0\r\n" })
+            "SQL2=SELECT * FROM NUMS WHERE FAM=:FAM", "Query=0\r\n", "PrinterPort=/dev/lp0\r\n" })
         EXPECT_NE(ini.find(line), std::string::npos) << line << " in\n" << ini;
 }
 

@@ -1,11 +1,11 @@
 #include "commands/NumberAssignment.h"
 
+#include "base/CodePage.h"
 #include "register/RegisterImport.h"
 #include "register/StrNum.h"
 #include "report/ReportDocument.h"
-#include "base/CodePage.h"
 #include "scan/RecodeTables.h"
-#include "support/ScriptedHost.h"
+#include "support/CommandRun.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -15,7 +15,6 @@
 namespace venqor {
 namespace {
 
-using test::ScriptedHost;
 using test::TempDir;
 
 // Fields of a record line; the record length is 80. Data files are in code page 866.
@@ -70,48 +69,28 @@ std::string oemFile(const std::vector<std::string>& lines)
     return data;
 }
 
-// A program directory with the test schema, a register (table or query mode) and a data file.
-class AssignRun {
+// A program directory with the test schema and a register (table or query mode).
+class AssignRun : public test::CommandRun {
 public:
     explicit AssignRun(bool query = false)
+        : CommandRun(Schema)
     {
-        dir.write("TEST.SCH", Schema);
-        ImportRegister(dir.write("register.csv", Register), dir.file("reg"));
-        state = DefaultMainState(dir.path());
-        state.schema = "TEST";
-        state.registerLocation = dir.file("reg");
+        ImportRegister(dir.write("register.csv", Register), registerDir());
         state.byQuery = query;
         state.Sql2Text = "SELECT * FROM NUMS WHERE FAM=:FAM AND NAM=:NAM AND OTCH=:OTCH AND BIRTH=:BIRTH";
-        host.saveFile = dir.path() / "OUT.TXT";
     }
 
     // Runs the assignment over the lines (Windows-1251) and returns the report.
     std::vector<std::string> run(const std::vector<std::string>& lines)
     {
-        state.dataFile = dir.write("DATA.TXT", oemFile(lines));
-        result = AssignNumbers(state, host);
-        return host.reportLines();
+        return CommandRun::run(AssignNumbers, oemFile(lines));
     }
-
     // The report lines between the start and the end line.
     std::vector<std::string> findings(const std::vector<std::string>& lines)
     {
-        const auto report = run(lines);
-        const auto begin = std::find(report.begin(), report.end(), " Начало  10.20.30 45");
-        const auto end = std::find(report.begin(), report.end(), " Конец   10.20.30 45");
-        EXPECT_NE(end, report.end());
-        if (begin == report.end() || end == report.end())
-            return report;
-        return { begin + 1, end };
+        run(lines);
+        return CommandRun::findings();
     }
-
-    std::string output() const { return test::readFile(dir.file("OUT.TXT")); }
-    std::string lastSummary() const { return Cp1251ToUtf8(host.report.PlainLines().back()); }
-
-    TempDir dir;
-    TMainState state;
-    ScriptedHost host;
-    RunResult result;
 };
 
 const std::string Header = "N строки Сообщение";
@@ -155,6 +134,11 @@ std::vector<AssignCase> assignCases()
             "Проставлено 0 номеров, исправлено: 1" },
         { "valid number of 1000 or more is kept", { record("123-456-789 64") }, { record("123-456-789 64") },
             { "    1 Для стр.№ 123-456-789 64 \"ИВАНОВ ИВАН\" найден двойник со стр.№ " + Ivanov },
+            "Проставлено 0 номеров, исправлено: 0" },
+        { "valid number of exactly 1000 is kept", { record(StrNumToText(1000)) },
+            { record(StrNumToText(1000)) },
+            { "    1 Для стр.№ " + StrNumToText(1000) + " \"ИВАНОВ ИВАН\" найден двойник со стр.№ "
+                + Ivanov },
             "Проставлено 0 номеров, исправлено: 0" },
         { "valid number below 1000 is replaced", { record(StrNumToText(500)) }, { record(Ivanov) },
             { "    1 Для стр.№ " + StrNumToText(500) + " \"ИВАНОВ ИВАН\" найден двойник со стр.№ " + Ivanov,
@@ -289,48 +273,6 @@ TEST(NumberAssignment, AFailedLineIsReportedAndCopiedAsRead)
     EXPECT_EQ(run.findings({ shortLine, record("11223344595", "ПЕТРОВ") }),
         (std::vector<std::string> { Header, "    1 Неизвестно что" }));
     EXPECT_EQ(run.output(), oemFile({ shortLine, record(Ivanov, "ПЕТРОВ") }));
-}
-
-TEST(NumberAssignment, RefusalsBeforeTheRun)
-{
-    struct Case {
-        const char* name;
-        std::string schema;
-        const char* message;
-    } cases[] = {
-        { "schema without fields", "[EMPTY]\r\n", "Ошибка в схеме!" },
-        { "schema lacking fields", "Field1 = STRNUM,CHAR,14,00,01\r\nField2 = SEX,CHAR,1,00,20\r\n",
-            "В заданной схеме нет полей FAM, NAM, OTCH, BIRTH" },
-        { "number field beyond the line buffer",
-            "Field1 = STRNUM,CHAR,14,00,2040\r\nField2 = FAM,CHAR,15,00,15\r\nField3 = NAM,CHAR,15,00,30\r\n"
-            "Field4 = OTCH,CHAR,15,00,45\r\nField5 = BIRTH,DATE,10,00,60\r\nField6 = SEX,CHAR,1,00,70\r\n",
-            "Поле STRNUM выходит за границу строки" },
-        { "record length beyond the line buffer", std::string(Schema) + "Field9 = TAIL,CHAR,10,00,2040\r\n",
-            "Поле TAIL выходит за границу строки" },
-    };
-    for (const Case& c : cases) {
-        AssignRun run;
-        run.dir.write("TEST.SCH", c.schema);
-        run.run({ record("") });
-        EXPECT_FALSE(run.result.started) << c.name;
-        EXPECT_TRUE(run.host.questions.empty()) << c.name;
-        EXPECT_TRUE(run.host.report.lines().empty()) << c.name;
-        EXPECT_EQ(run.host.messages, std::vector<std::string> { Utf8ToCp1251(c.message) }) << c.name;
-        EXPECT_FALSE(std::filesystem::exists(run.dir.file("OUT.TXT"))) << c.name;
-    }
-
-    AssignRun declined;
-    declined.host.answer = false;
-    declined.run({ record("") });
-    AssignRun cancelled;
-    cancelled.host.saveFile.reset();
-    cancelled.run({ record("") });
-    for (const AssignRun* run : { &declined, &cancelled }) {
-        EXPECT_FALSE(run->result.started);
-        EXPECT_TRUE(run->host.report.lines().empty());
-        EXPECT_TRUE(run->host.messages.empty());
-        EXPECT_FALSE(std::filesystem::exists(run->dir.file("OUT.TXT")));
-    }
 }
 
 } // namespace

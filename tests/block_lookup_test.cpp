@@ -4,13 +4,13 @@
 // without it the test fails), in table and in query mode, with one lookup that fails
 // inside a block.
 
+#include "base/Dates.h"
 #include "commands/NameCheck.h"
 #include "commands/NumberAssignment.h"
 #include "engine/TableEngine.h"
 #include "register/DemoRegister.h"
 #include "register/StrNum.h"
 #include "report/ReportDocument.h"
-#include "base/Dates.h"
 #include "scan/RecodeTables.h"
 #include "support/ScriptedHost.h"
 #include "support/TempDir.h"
@@ -202,9 +202,7 @@ TEST(BlockLookups, EveryBlockSizeGivesTheRunOfBlocksOfOneLine)
     for (const std::string& location : { directory, "sqlite:" + directory + "/NUMS.DB", registers().pgUri }) {
         for (const bool query : { false, true }) {
             for (const Command command : { Command::Check, Command::Assign }) {
-                const std::string what
-                    = location
-                    + (query ? ", query mode" : ", table mode")
+                const std::string what = location + (query ? ", query mode" : ", table mode")
                     + (command == Command::Check ? ", check" : ", assign");
                 const Outcome lineByLine = run(command, location, query, 1);
                 // The failing person's two lines fail alone, and only in query mode.

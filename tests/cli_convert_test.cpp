@@ -1,5 +1,5 @@
 // End-to-end runs of venqor-cli convert on the bundled sample, the built program in VENQOR_BIN.
-#include "support/PythonDbf.h"
+#include "support/PythonReaders.h"
 #include "support/RunCli.h"
 #include "support/TempDir.h"
 

@@ -1,6 +1,7 @@
 // End-to-end runs of venqor-cli assign and fix-addresses on the bundled samples, the built
 // program in VENQOR_BIN.
 #include "base/CodePage.h"
+#include "support/FileSizeLimit.h"
 #include "support/RunCli.h"
 #include "support/Samples.h"
 #include "support/TempDir.h"
@@ -9,7 +10,6 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <sys/resource.h>
 
 namespace venqor {
 namespace {
@@ -105,13 +105,10 @@ TEST(CliCorrections, FailuresAndUsageErrorsHaveTheirExitStatus)
         if (std::string_view(c.name) == "output that cannot be written whole") {
             // A file size limit, inherited by the program: its output fails as on a full disk
             // (the program ignores the signal the limit raises).
-            rlimit saved {};
-            getrlimit(RLIMIT_FSIZE, &saved);
-            rlimit limit = saved;
-            limit.rlim_cur = 1024;
-            setrlimit(RLIMIT_FSIZE, &limit);
-            run = home.run(c.args);
-            setrlimit(RLIMIT_FSIZE, &saved);
+            {
+                const test::FileSizeLimit limit(1024);
+                run = home.run(c.args);
+            }
             for (const auto& entry : std::filesystem::directory_iterator(home.dir.path()))
                 EXPECT_FALSE(entry.path().filename().string().find("big.txt") != std::string::npos)
                     << entry.path();

@@ -1,9 +1,12 @@
 // venqor-cli check under bad input and faults: each situation ends with its exit status and
 // a message that says what happened, and every file the run did not own is left as it was.
+#include "base/CodePage.h"
+#include "cli/Cli.h"
+#include "cli/WindowOptions.h"
+#include "commands/CommandList.h"
 #include "register/NotFoundTable.h"
 #include "register/RegisterImport.h"
 #include "register/StrNum.h"
-#include "base/CodePage.h"
 #include "support/RunCli.h"
 #include "support/Samples.h"
 #include "support/SqliteQuery.h"
@@ -306,6 +309,34 @@ TEST(CliFaults, VersionIsPrinted)
     const auto run = test::runCliHere({ "--version" });
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out, "venqor-cli Venqor V0.2 20.01.06\n");
+}
+
+TEST(CliOptions, EachWindowCommandTakesTheOptionsOfItsControlsAndItsHelpNamesThem)
+{
+    for (const cli::Command& command : cli::Commands()) {
+        const CommandInfo* info = FindCommand(command.name);
+        if (!info)
+            continue; // not a command of the main window
+        const std::vector<std::string_view> accepted = cli::AcceptedOptions(*info);
+        for (const std::string_view option : accepted) {
+            bool named = false; // as a whole word
+            for (std::size_t at = command.usage.find(option); at != std::string_view::npos && !named;
+                 at = command.usage.find(option, at + 1)) {
+                const char after
+                    = at + option.size() < command.usage.size() ? command.usage[at + option.size()] : ' ';
+                named = !(std::isalnum(static_cast<unsigned char>(after)) || after == '-');
+            }
+            EXPECT_TRUE(named) << command.name << " --help lacks " << option;
+        }
+        for (const std::string_view everyone :
+            { "--format", "--schema", "--record-type", "--report", "--quiet" })
+            EXPECT_NE(std::find(accepted.begin(), accepted.end(), everyone), accepted.end()) << command.name;
+        const bool register_ = std::find(accepted.begin(), accepted.end(), "--register") != accepted.end();
+        EXPECT_EQ(register_, command.name == "check" || command.name == "assign") << command.name;
+        EXPECT_EQ(
+            std::find(accepted.begin(), accepted.end(), "--output") != accepted.end(), info->writesOutput)
+            << command.name;
+    }
 }
 
 } // namespace

@@ -4,7 +4,7 @@
 #include "base/CodePage.h"
 #include "base/Cp1251Literal.h"
 #include "base/Errors.h"
-#include "support/PythonDbf.h"
+#include "support/PythonReaders.h"
 #include "support/ScriptedHost.h"
 #include "support/SqliteQuery.h"
 #include "support/TempDir.h"
@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <sstream>
 
 namespace venqor {
 namespace {
@@ -124,6 +125,7 @@ TEST(TextToDate, FormsOfTheDataFiles)
         { "eight digits year first", "19500131", 1950, 1, 31 },
         { "eight digits day first when the month would be above 12", "31011950", 1950, 1, 31 },
         { "eight digits day first when the day would be above 31", "01121950", 1950, 12, 1 },
+        { "eight digits day first when the day alone would be above 31", "01022024", 2024, 2, 1 },
         { "eight digits giving a month of 0", "19500031", 0, 0, 0 },
         { "day first, one-digit parts, two-digit year in the 1900s", "1.2.50", 1950, 2, 1 },
         { "day first, any separator, year below 10 in the 2000s", "5/3/07", 2007, 3, 5 },
@@ -137,6 +139,7 @@ TEST(TextToDate, FormsOfTheDataFiles)
         { "29 February of a leap year", "29.02.2000", 2000, 2, 29 },
         { "29 February of a common year", "29.02.1900", 0, 0, 0 },
         { "four characters are too few", "1950", 0, 0, 0 },
+        { "four characters are too few even for a day and a month", "1.12", 0, 0, 0 },
         { "a year alone", "1950 ", 0, 0, 0 },
         { "missing day reads as 0", "1950.01", 0, 0, 0 },
         { "three digits first", "195.01.31", 0, 0, 0 },
@@ -263,6 +266,58 @@ TEST(TextConversion, CsvTableWithQuotingAndDates)
         "О,\"два\nряда\",,,,,\r\n"
         "О,,,,,,\r\n");
     EXPECT_TRUE(conversion.host.messages.empty()) << "CSV keeps long names";
+}
+
+// Two lines into each format of table, the second with a date that is no calendar date:
+// nothing of the first record is left in the second, and a text with quotes comes back whole.
+TEST(TextConversion, EachFormatTakesTwoRecordsWithoutCarryingAValueOver)
+{
+    const std::string schema = "[TWO]\r\nField1 = TYPE,CHAR,1,00,00\r\nField2 = NAME,CHAR,20,00,01\r\n"
+                               "Field3 = BIRTH,DATE,10,00,21\r\n";
+    const auto text = [](std::string_view utf8, std::size_t width) {
+        std::string s = Utf8ToCp1251(utf8);
+        s.resize(width, ' ');
+        return s;
+    };
+    const std::string data = crlf({ text("О", 1) + text("ООО \"Ромашка\"", 20) + text("01.02.1950", 10),
+        text("О", 1) + text("Иванов", 20) + text("31.02.1950", 10) });
+    using Rows = std::vector<std::vector<std::optional<std::string>>>;
+    const Rows expected = { { "ООО \"Ромашка\"", "1950-02-01" }, { "Иванов", std::nullopt } };
+    for (const char* table : { "X.DB", "x.dbf", "x.csv" }) {
+        SCOPED_TRACE(table);
+        Conversion conversion(schema, "TWO");
+        conversion.state.tableName = table == std::string_view("X.DB") ? "X" : table;
+        ASSERT_TRUE(conversion.run(data).started);
+        const std::string file = conversion.home.file(table);
+        Rows rows;
+        if (table == std::string_view("X.DB")) {
+            for (const test::SqlRow& row : test::SqliteRows(file, "SELECT NAME, BIRTH FROM X"))
+                rows.push_back({ row[0], row[1] });
+        } else if (table == std::string_view("x.dbf")) {
+            std::istringstream dump(test::dumpDbf(file));
+            for (std::string l; std::getline(dump, l);) {
+                if (!l.starts_with("О|"))
+                    continue; // the header lines
+                const std::size_t bar = l.rfind('|');
+                const std::string birth = l.substr(bar + 1);
+                rows.push_back({ l.substr(l.find('|') + 1, bar - l.find('|') - 1),
+                    birth == "None" ? std::nullopt : std::optional<std::string>(birth) });
+            }
+        } else {
+            EXPECT_NE(
+                test::readFile(file).find("О,\"ООО \"\"Ромашка\"\"\",01.02.1950\r\n"), std::string::npos);
+            const auto csv = test::readCsv(file);
+            ASSERT_EQ(csv.size(), 3u);
+            for (std::size_t i = 1; i < csv.size(); ++i) {
+                const std::string& birth = csv[i][2];
+                rows.push_back({ csv[i][1],
+                    birth.empty() ? std::nullopt
+                                  : std::optional<std::string>(birth.substr(6) + "-" + birth.substr(3, 2)
+                                      + "-" + birth.substr(0, 2)) });
+            }
+        }
+        EXPECT_EQ(rows, expected);
+    }
 }
 
 TEST(TextConversion, NameWithoutExtensionGivesTheDefaultFormat)

@@ -1,7 +1,7 @@
-#include "engine/dbf/DbfEngine.h"
 #include "base/CodePage.h"
 #include "base/Errors.h"
-#include "support/PythonDbf.h"
+#include "engine/dbf/DbfEngine.h"
+#include "support/PythonReaders.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -12,7 +12,7 @@
 #include <ctime>
 
 // dBASE files written by the engine are read back by an independent reader (the Python dbf
-// module, support/PythonDbf.h), and files that reader writes are read by the engine.
+// module, support/PythonReaders.h), and files that reader writes are read by the engine.
 
 namespace venqor {
 namespace {

@@ -1,7 +1,7 @@
 #include "register/DemoRegister.h"
 
-#include "register/RegisterImport.h"
 #include "base/CodePage.h"
+#include "register/RegisterImport.h"
 #include "support/RecordingProgress.h"
 #include "support/SqliteQuery.h"
 #include "support/TempDir.h"

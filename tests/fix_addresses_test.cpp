@@ -2,7 +2,7 @@
 
 #include "base/CodePage.h"
 #include "scan/RecodeTables.h"
-#include "support/ScriptedHost.h"
+#include "support/CommandRun.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -12,7 +12,6 @@
 namespace venqor {
 namespace {
 
-using test::ScriptedHost;
 using test::TempDir;
 
 TEST(CorrectAddress, WorkedExamples)
@@ -97,29 +96,17 @@ std::string oemFile(const std::vector<std::string>& lines)
     return data;
 }
 
-class FixRun {
+class FixRun : public test::CommandRun {
 public:
     FixRun()
+        : CommandRun(Schema)
     {
-        dir.write("TEST.SCH", Schema);
-        state = DefaultMainState(dir.path());
-        state.schema = "TEST";
-        host.saveFile = dir.path() / "OUT.TXT";
     }
 
     std::vector<std::string> run(const std::vector<std::string>& lines)
     {
-        state.dataFile = dir.write("DATA.TXT", oemFile(lines));
-        result = CorrectAddresses(state, host);
-        return host.reportLines();
+        return CommandRun::run(CorrectAddresses, oemFile(lines));
     }
-    std::string output() const { return test::readFile(dir.file("OUT.TXT")); }
-    std::string lastSummary() const { return Cp1251ToUtf8(host.report.PlainLines().back()); }
-
-    TempDir dir;
-    TMainState state;
-    ScriptedHost host;
-    RunResult result;
 };
 
 TEST(AddressCorrection, RecordLinesInAndOut)
@@ -208,34 +195,6 @@ TEST(AddressCorrection, AnAddressBeyond200CharactersIsWrittenBackWithItsFirst200
     run.run({ pad("О", 1) + address });
     EXPECT_EQ(
         run.output(), oemFile({ pad("О", 1) + "600000," + std::string(193, 'x') + std::string(50, ' ') }));
-}
-
-TEST(AddressCorrection, RefusalsBeforeTheRun)
-{
-    struct Case {
-        const char* name;
-        std::string schema;
-        const char* message;
-    } cases[] = {
-        { "schema without fields", "[EMPTY]\r\n", "Ошибка в схеме!" },
-        { "schema without either address", "Field1 = TYPE,CHAR,1,00,00\r\nField2 = NAME,CHAR,5,00,01\r\n",
-            "В заданной схемы нет полей ADRREG/ADRFACT" },
-        { "address beyond the line buffer",
-            "Field1 = TYPE,CHAR,1,00,00\r\nField2 = ADRFACT,CHAR,20,00,2030\r\n",
-            "Поле ADRFACT выходит за границу строки" },
-        { "record length beyond the line buffer", std::string(Schema) + "Field6 = TAIL2,CHAR,10,00,2040\r\n",
-            "Поле TAIL2 выходит за границу строки" },
-    };
-    for (const Case& c : cases) {
-        FixRun run;
-        run.dir.write("TEST.SCH", c.schema);
-        run.run({ record(",1", "") });
-        EXPECT_FALSE(run.result.started) << c.name;
-        EXPECT_TRUE(run.host.questions.empty()) << c.name;
-        EXPECT_TRUE(run.host.report.lines().empty()) << c.name;
-        EXPECT_EQ(run.host.messages, std::vector<std::string> { Utf8ToCp1251(c.message) }) << c.name;
-        EXPECT_FALSE(std::filesystem::exists(run.dir.file("OUT.TXT"))) << c.name;
-    }
 }
 
 } // namespace

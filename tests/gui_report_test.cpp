@@ -1,8 +1,8 @@
 #include "gui_support.h"
 
-#include "gui/Ureport.h"
 #include "base/CodePage.h"
 #include "base/Errors.h"
+#include "gui/Ureport.h"
 
 #include <QCheckBox>
 #include <QImage>

@@ -1,7 +1,7 @@
 #include "gui_support.h"
 
-#include "gui/uVenqor.h"
 #include "base/CodePage.h"
+#include "gui/uVenqor.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -1,7 +1,7 @@
 #include "gui_support.h"
 
-#include "engine/TableEngine.h"
 #include "base/CodePage.h"
+#include "engine/TableEngine.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -14,6 +14,8 @@
 
 #include <filesystem>
 
+#include <gtest/gtest.h>
+
 namespace venqor::test {
 
 DialogAnswerer::DialogAnswerer()
@@ -23,11 +25,50 @@ DialogAnswerer::DialogAnswerer()
     timer_.start();
 }
 
+namespace {
+
+constexpr qint64 DialogDeadline = 5000; // ms
+
+} // namespace
+
 void DialogAnswerer::answer()
 {
     QWidget* modal = QApplication::activeModalWidget();
     if (!modal)
         return;
+    if (modal != open_) {
+        open_ = modal;
+        since_.start();
+        modal->installEventFilter(this);
+    } else if (since_.elapsed() > DialogDeadline) {
+        ADD_FAILURE() << "a dialog stayed open: " << modal->metaObject()->className() << " \""
+                      << modal->windowTitle().toStdString() << "\"";
+        open_ = nullptr;
+        if (auto* dialog = qobject_cast<QDialog*>(modal))
+            dialog->reject();
+        else
+            modal->close();
+        return;
+    }
+    if (modal->property("venqorAnswered").toBool())
+        return;
+    modal->setProperty("venqorAnswered", true);
+    QTimer::singleShot(0, modal, [this, modal] { respond(*modal); });
+}
+
+bool DialogAnswerer::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::Hide) {
+        watched->setProperty("venqorAnswered", false);
+        if (open_ == watched)
+            open_ = nullptr;
+    }
+    return false;
+}
+
+void DialogAnswerer::respond(QWidget& widget)
+{
+    QWidget* modal = &widget;
     if (auto* box = qobject_cast<QMessageBox*>(modal)) {
         messages << box->text();
         if (onMessage)
@@ -42,6 +83,9 @@ void DialogAnswerer::answer()
     } else if (auto* files = qobject_cast<QFileDialog*>(modal)) {
         proposedSaveNames << files->selectedFiles().value(0);
         if (saveAs) {
+            // The dialog keeps the name it shows while its name edit has the focus.
+            if (QWidget* focused = files->focusWidget())
+                focused->clearFocus();
             files->selectFile(*saveAs);
             static_cast<QDialog*>(files)->accept(); // as the dialog's Save button does
         } else {

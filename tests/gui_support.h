@@ -3,7 +3,9 @@
 #include "support/TempDir.h"
 
 #include <QColor>
+#include <QElapsedTimer>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <QTimer>
@@ -21,7 +23,11 @@ namespace venqor::test {
 
 // Answers the modal dialogs the windows open, as a user would, and records what they
 // showed: message boxes (Yes or No to questions, OK to messages), the save dialog (the
-// file given, or Cancel), the find box, and the report viewer (closed once seen).
+// file given, or Cancel), the find box, and the report viewer (closed once seen). Each
+// answer is given from the event loop, never inside the check that found the dialog, so a
+// dialog that opens another one (an overwrite question) is answered too. A dialog still
+// open a few seconds after it appeared (one it does not know, or one its answer did not
+// close) fails the test and is closed, so that no test waits for a dialog forever.
 class DialogAnswerer : public QObject {
 public:
     DialogAnswerer();
@@ -40,10 +46,17 @@ public:
     QStringList proposedSaveNames;
     int reportsShown = 0;
 
+protected:
+    // A dialog that is hidden is answered anew when it shows again.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void answer();
+    void respond(QWidget& modal);
 
     QTimer timer_;
+    QPointer<QWidget> open_; // the modal dialog seen last, open since `since_`
+    QElapsedTimer since_;
 };
 
 // A program directory holding the schema TEST.SCH (record lines of TYPE, STRNUM, FAM, NAM,

@@ -1,10 +1,10 @@
 #include "gui_support.h"
 
+#include "base/CodePage.h"
 #include "commands/CommandList.h"
 #include "gui/Ureport.h"
 #include "gui/uVenqor.h"
 #include "register/StrNum.h"
-#include "base/CodePage.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -112,6 +112,33 @@ TEST(MainWindow, NameCheckFromTheButtonToTheColouredReportView)
     QTest::mouseClick(&control<QPushButton>(main.window, "btnReport"), Qt::LeftButton);
     EXPECT_EQ(answers.reportsShown, 2);
     EXPECT_EQ(ViewLines(ReportViewOf(main.window.frmReport())).size(), shown.size());
+}
+
+TEST(MainWindow, EachErrorBoxSilencesItsOwnKindOfFinding)
+{
+    struct Case {
+        const char* box;
+        const char* caption;
+        bool birthLine, notFoundLine;
+    } cases[] = {
+        { "chkNoBirthErrors", "Без ошибок д/рождения", false, true },
+        { "chkNoStatErrors", "Без ошибок статуса", true, false },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.caption);
+        ProgramDirFixture program;
+        DialogAnswerer answers;
+        MainWindow main(program);
+        auto& box = control<QCheckBox>(main.window, c.box);
+        EXPECT_EQ(box.text(), QString::fromUtf8(c.caption));
+        box.setChecked(true);
+        QString report;
+        answers.whileReportShown = [&] { report = ReportViewOf(main.window.frmReport()).toPlainText(); };
+        main.check(program.dataFile({ record(num(112233445), "Иванов", "Иван", "Иванович", "1950-03-16"),
+            record(num(345678912), "Петров", "Пётр", "Петрович", "1960-01-01") }));
+        EXPECT_EQ(report.contains(QStringLiteral("Расхождение в д/р")), c.birthLine) << report.toStdString();
+        EXPECT_EQ(report.contains(QStringLiteral("Не найден стр.№")), c.notFoundLine) << report.toStdString();
+    }
 }
 
 TEST(MainWindow, ASecondClickDuringARunDoesNothing)

@@ -1,11 +1,11 @@
 #include "commands/NameCheck.h"
 
+#include "base/CodePage.h"
+#include "base/Errors.h"
 #include "engine/TableEngine.h"
 #include "register/StrNum.h"
 #include "report/ReportDocument.h"
-#include "base/CodePage.h"
-#include "base/Errors.h"
-#include "support/ScriptedHost.h"
+#include "support/CommandRun.h"
 #include "support/TempDir.h"
 #include "support/TestRegister.h"
 
@@ -16,7 +16,6 @@
 namespace venqor {
 namespace {
 
-using test::ScriptedHost;
 using test::TempDir;
 
 // Lines of Windows-1251 text without recoding: TYPE, STRNUM, FAM, NAM, OTCH, BIRTH, SEX.
@@ -65,17 +64,14 @@ std::string num(std::int32_t body)
     return StrNumToText(body);
 }
 
-// A program directory with the test schema, a register and a data file of the given lines.
-class NameCheckRun {
+// A program directory with the test schema and a register.
+class NameCheckRun : public test::CommandRun {
 public:
     explicit NameCheckRun(bool registerWithCond = true)
+        : CommandRun(Schema)
     {
-        dir.write("TEST.SCH", Schema);
         std::filesystem::create_directory(dir.path() / "reg");
-        test::WriteNums(dir.file("reg"), People, { .withCond = registerWithCond });
-        state = DefaultMainState(dir.path());
-        state.schema = "TEST";
-        state.registerLocation = dir.file("reg");
+        test::WriteNums(registerDir(), People, { .withCond = registerWithCond });
         state.Sql1Text = "SELECT * FROM NUMS WHERE NUM=:NUM";
     }
 
@@ -85,28 +81,14 @@ public:
         std::string data;
         for (const std::string& l : lines)
             data += l + "\r\n";
-        state.dataFile = dir.write("DATA.TXT", data);
-        started = CheckNames(state, host).started;
-        return host.reportLines();
+        return CommandRun::run(CheckNames, data);
     }
-
     // The lines between the start and the end line.
     std::vector<std::string> findings(const std::vector<std::string>& lines)
     {
-        const auto report = run(lines);
-        auto begin = std::find(report.begin(), report.end(), " Начало  10.20.30 45");
-        auto end = std::find(report.begin(), report.end(), " Конец   10.20.30 45");
-        EXPECT_NE(begin, report.end());
-        EXPECT_NE(end, report.end());
-        return { begin + 1, end };
+        run(lines);
+        return CommandRun::findings();
     }
-
-    std::string lastSummary() const { return Cp1251ToUtf8(host.report.PlainLines().back()); }
-
-    TempDir dir;
-    TMainState state;
-    ScriptedHost host;
-    bool started = false;
 };
 
 const std::string Header = "N строки Сообщение";
@@ -220,7 +202,7 @@ TEST(NameCheck, FindingsInTableAndQueryMode)
             run.state.byQuery = query;
             EXPECT_EQ(run.findings(c.lines), c.findings) << c.name << (query ? " (query)" : "");
             EXPECT_EQ(run.lastSummary(), c.summary) << c.name;
-            EXPECT_TRUE(run.started);
+            EXPECT_TRUE(run.result.started);
         }
     }
 }
@@ -441,42 +423,6 @@ TEST(NameCheck, AnAnktThatIsNoDatabaseIsReportedAndTheRunGoesOn)
     EXPECT_FALSE(run.state.CollectNotFound);
     EXPECT_EQ(run.lastSummary(), "Нет номеров у 0, не найдено в БД: 1, обнаружено ошибок: 0");
     EXPECT_EQ(test::readFile(run.dir.file("ANKT.DB")), "this is not a database");
-}
-
-TEST(NameCheck, RefusalsBeforeTheRun)
-{
-    struct Case {
-        const char* name;
-        std::string schema;
-        bool answer;
-        bool running;
-        const char* message; // expected message, or "" for none
-    } cases[] = {
-        { "schema without fields", "[EMPTY]\r\n", true, false, "Ошибка в схеме!" },
-        { "schema lacking fields", "Field1 = STRNUM,CHAR,14,00,01\r\nField2 = SEX,CHAR,1,00,20\r\n", true,
-            false, "В заданной схеме нет полей FAM, NAM, OTCH, BIRTH" },
-        { "field beyond the line buffer",
-            "Field1 = STRNUM,CHAR,14,00,01\r\nField2 = FAM,CHAR,15,00,15\r\nField3 = NAM,CHAR,15,00,30\r\n"
-            "Field4 = OTCH,CHAR,15,00,45\r\nField5 = BIRTH,DATE,10,00,2040\r\nField6 = SEX,CHAR,1,00,70\r\n",
-            true, false, "Поле BIRTH выходит за границу строки" },
-        { "question answered No", std::string(Schema), false, false, "" },
-        { "another run under way", std::string(Schema), true, true,
-            "Обработка уже идёт: дождитесь её окончания" },
-    };
-    for (const Case& c : cases) {
-        NameCheckRun run;
-        run.dir.write("TEST.SCH", c.schema);
-        run.host.answer = c.answer;
-        run.state.Running = c.running;
-        run.run({ record(num(112233445), "Иванов", "Иван", "Иванович", "1950-03-15") });
-        EXPECT_FALSE(run.started) << c.name;
-        EXPECT_EQ(run.host.reportsShown, 0) << c.name;
-        EXPECT_TRUE(run.host.report.lines().empty()) << c.name;
-        if (*c.message) {
-            ASSERT_EQ(run.host.messages.size(), 1u) << c.name;
-            EXPECT_EQ(Cp1251ToUtf8(run.host.messages[0]), c.message) << c.name;
-        }
-    }
 }
 
 TEST(NameCheck, AMissingDataFileOrSchemaEndsTheCommandWithAnErrorNamingIt)

@@ -4,19 +4,18 @@
 #include "commands/AddressCorrection.h"
 #include "commands/NumberAssignment.h"
 
-#include "register/RegisterImport.h"
-#include "run/OutputFile.h"
 #include "base/CodePage.h"
 #include "base/Errors.h"
-#include "support/ScriptedHost.h"
+#include "register/RegisterImport.h"
+#include "run/OutputFile.h"
+#include "support/CommandRun.h"
+#include "support/FileSizeLimit.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <fcntl.h>
 #include <filesystem>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -24,7 +23,6 @@ namespace venqor {
 namespace {
 
 namespace fs = std::filesystem;
-using test::ScriptedHost;
 using test::TempDir;
 
 // Fields for both commands; Windows-1251 data without recoding.
@@ -53,86 +51,72 @@ struct Command {
 };
 const Command Commands[] = { { "assign", AssignNumbers }, { "fix-addresses", CorrectAddresses } };
 
-class OutputRun {
+class OutputRun : public test::CommandRun {
 public:
     explicit OutputRun(int records = 3)
+        : CommandRun(Schema)
     {
-        dir.write("TEST.SCH", Schema);
         ImportRegister(
-            dir.write("register.csv", "NUM,FAM,NAM,OTCH,BIRTH\n112233445,A,B,C,\n"), dir.file("reg"));
+            dir.write("register.csv", "NUM,FAM,NAM,OTCH,BIRTH\n112233445,A,B,C,\n"), registerDir());
         dir.write("venqor.ini", "[Init]\r\n");
         dir.write("ANKT.DB", "");
         std::string data;
         for (int i = 0; i < records; ++i)
             data += record(i) + "\r\n";
-        data_ = dir.write("DATA.TXT", data);
-        state = DefaultMainState(dir.path());
-        state.schema = "TEST";
-        state.registerLocation = dir.file("reg");
-        state.dataFile = data_;
+        state.dataFile = dir.write("DATA.TXT", data);
     }
 
     RunResult run(const Command& command, const fs::path& output)
     {
         host.saveFile = output;
-        return command.run(state, host);
+        return result = command.run(state, host);
     }
-    std::string data() const { return test::readFile(data_); }
-    std::vector<std::string> files() const
-    {
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(dir.path()))
-            names.push_back(entry.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-
-    TempDir dir;
-    TMainState state;
-    ScriptedHost host;
-
-private:
-    std::string data_;
 };
 
 TEST(CorrectedCopy, AnOutputThatIsAnInputOrCannotBeWrittenIsRefusedBeforeAnythingIsWritten)
 {
     struct Case {
         const char* name;
-        std::function<fs::path(const OutputRun&)> output;
+        std::function<fs::path(OutputRun&)> output;
         std::string message;
     } cases[] = {
-        { "the data file", [](const OutputRun& r) { return r.dir.path() / "DATA.TXT"; },
+        { "the data file", [](OutputRun& r) { return r.dir.path() / "DATA.TXT"; },
             "Файл результата совпадает с исходным файлом" },
         { "the data file spelled otherwise",
-            [](const OutputRun& r) { return r.dir.path() / "reg" / ".." / "DATA.TXT"; },
+            [](OutputRun& r) { return r.dir.path() / "reg" / ".." / "DATA.TXT"; },
             "Файл результата совпадает с исходным файлом" },
         { "a link to the data file",
-            [](const OutputRun& r) {
+            [](OutputRun& r) {
                 fs::create_symlink(r.dir.path() / "DATA.TXT", r.dir.path() / "link.txt");
                 return r.dir.path() / "link.txt";
             },
             "Файл результата совпадает с исходным файлом" },
         { "a hard link to the data file",
-            [](const OutputRun& r) {
+            [](OutputRun& r) {
                 fs::create_hard_link(r.dir.path() / "DATA.TXT", r.dir.path() / "hard.txt");
                 return r.dir.path() / "hard.txt";
             },
             "Файл результата совпадает с исходным файлом" },
-        { "the schema", [](const OutputRun& r) { return r.dir.path() / "TEST.SCH"; },
+        { "the schema", [](OutputRun& r) { return r.dir.path() / "TEST.SCH"; },
             "Файл результата совпадает с файлом схемы \"" },
-        { "the settings file", [](const OutputRun& r) { return r.dir.path() / "venqor.ini"; },
+        { "the settings file", [](OutputRun& r) { return r.dir.path() / "venqor.ini"; },
             "Файл результата совпадает с файлом настроек \"" },
-        { "ANKT", [](const OutputRun& r) { return r.dir.path() / "ANKT.DB"; },
+        { "ANKT", [](OutputRun& r) { return r.dir.path() / "ANKT.DB"; },
             "Файл результата совпадает с таблицей ANKT \"" },
-        { "the register", [](const OutputRun& r) { return r.dir.path() / "reg" / "NUMS.DB"; },
+        { "the register", [](OutputRun& r) { return r.dir.path() / "reg" / "NUMS.DB"; },
             "Файл результата совпадает с реестром NUMS \"" },
-        { "a directory", [](const OutputRun& r) { return r.dir.path() / "reg"; },
+        { "the register named as one SQLite file",
+            [](OutputRun& r) {
+                r.state.registerLocation = "sqlite:" + r.dir.file("reg/NUMS.DB");
+                return r.dir.path() / "reg" / "NUMS.DB";
+            },
+            "Файл результата совпадает с реестром NUMS \"" },
+        { "a directory", [](OutputRun& r) { return r.dir.path() / "reg"; },
             "Файл результата является папкой: \"" },
-        { "a missing directory", [](const OutputRun& r) { return r.dir.path() / "none" / "OUT.TXT"; },
+        { "a missing directory", [](OutputRun& r) { return r.dir.path() / "none" / "OUT.TXT"; },
             "Нет папки для файла результата: \"" },
         { "a read-only file",
-            [](const OutputRun& r) {
+            [](OutputRun& r) {
                 r.dir.write("OUT.TXT", "earlier");
                 fs::permissions(r.dir.path() / "OUT.TXT", fs::perms::owner_read | fs::perms::group_read);
                 return r.dir.path() / "OUT.TXT";
@@ -160,24 +144,6 @@ TEST(CorrectedCopy, AnOutputThatIsAnInputOrCannotBeWrittenIsRefusedBeforeAnythin
 
 TEST(CorrectedCopy, AnOutputThatFailsHalfWayLeavesTheEarlierFileAsItWas)
 {
-    // A file size limit makes every write beyond it fail (EFBIG), as a full disk would.
-    struct FileSizeLimit {
-        explicit FileSizeLimit(rlim_t bytes)
-        {
-            getrlimit(RLIMIT_FSIZE, &saved);
-            previous = std::signal(SIGXFSZ, SIG_IGN);
-            rlimit limit = saved;
-            limit.rlim_cur = bytes;
-            setrlimit(RLIMIT_FSIZE, &limit);
-        }
-        ~FileSizeLimit()
-        {
-            setrlimit(RLIMIT_FSIZE, &saved);
-            std::signal(SIGXFSZ, previous);
-        }
-        rlimit saved {};
-        void (*previous)(int) = nullptr;
-    };
     // 2000 records fill the output's buffer several times over: the failure comes in the
     // middle of the loop; 3 records fail only when the output is completed.
     for (const int records : { 2000, 3 }) {
@@ -188,7 +154,7 @@ TEST(CorrectedCopy, AnOutputThatFailsHalfWayLeavesTheEarlierFileAsItWas)
             const auto filesBefore = run.files();
             RunResult result;
             {
-                const FileSizeLimit limit(100);
+                const test::FileSizeLimit limit(100); // writes beyond fail, as on a full disk
                 result = run.run(command, run.dir.path() / "OUT.TXT");
             }
             EXPECT_TRUE(result.started) << label;

@@ -2,9 +2,9 @@
 // share is in register_engine_test): run under scripts/with-postgres, which exports
 // VENQOR_PG_URI. Without it every test fails.
 
-#include "engine/pg/PgEngine.h"
 #include "base/CodePage.h"
 #include "base/Errors.h"
+#include "engine/pg/PgEngine.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
-#include "report/PrintToDevice.h"
 #include "base/Errors.h"
+#include "report/PrintToDevice.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>

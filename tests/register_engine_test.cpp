@@ -1,7 +1,7 @@
-#include "engine/TableEngine.h"
-#include "register/Register.h"
 #include "base/CodePage.h"
 #include "base/Errors.h"
+#include "engine/TableEngine.h"
+#include "register/Register.h"
 #include "support/TempDir.h"
 #include "support/TestRegister.h"
 

@@ -2,11 +2,11 @@
 // scripts/with-postgres; without it these tests fail), held against the same import into
 // an SQLite directory. Each test works in a schema of its own.
 #include "app/MainState.h"
+#include "base/CodePage.h"
+#include "base/Errors.h"
 #include "commands/NameCheck.h"
 #include "register/DemoRegister.h"
 #include "register/RegisterImport.h"
-#include "base/CodePage.h"
-#include "base/Errors.h"
 #include "support/DbfFixtures.h"
 #include "support/PgQuery.h"
 #include "support/RunCli.h"

@@ -1,5 +1,5 @@
-#include "engine/TableEngine.h"
 #include "base/Errors.h"
+#include "engine/TableEngine.h"
 #include "support/SqliteQuery.h"
 #include "support/TempDir.h"
 

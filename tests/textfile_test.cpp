@@ -1,13 +1,12 @@
 #include "base/Errors.h"
 #include "scan/TextFile.h"
+#include "support/FileSizeLimit.h"
 #include "support/ScanFixtures.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <filesystem>
-#include <sys/resource.h>
 #include <sys/stat.h>
 
 namespace venqor {
@@ -202,28 +201,7 @@ TEST(OutTextFile, ReplaceWhenCompleteKeepsTheEarlierFileUntilCommit)
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
 }
 
-// The process may write only a few bytes into any file while this lives: writes beyond
-// fail with EFBIG instead of raising SIGXFSZ.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-        ::getrlimit(RLIMIT_FSIZE, &old_);
-        rlimit limit = old_;
-        limit.rlim_cur = bytes;
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit()
-    {
-        ::setrlimit(RLIMIT_FSIZE, &old_);
-        std::signal(SIGXFSZ, oldHandler_);
-    }
-
-private:
-    rlimit old_ {};
-    void (*oldHandler_)(int);
-};
+using test::FileSizeLimit;
 
 TEST(OutTextFile, ReplaceWhenCompleteAfterAWriteFailure)
 {

@@ -6,20 +6,6 @@ namespace venqor::cli {
 
 namespace {
 
-constexpr std::string_view Accepted[] = {
-    "--output",
-    "--format",
-    "--schema",
-    "--record-type",
-    "--value",
-    "--register",
-    "--query",
-    "--search-only",
-    "--report",
-    "--quiet",
-    "--block-lines",
-};
-
 const std::string_view Usage
     = "Usage: venqor-cli assign DATAFILE --output FILE [options]\n"
       "\n"
@@ -53,6 +39,6 @@ const std::string_view Usage
 } // namespace
 
 const Command AssignCommand = WindowCommand(
-    *FindCommand("assign"), "the number assignment into a corrected copy of a data file", Accepted, Usage);
+    *FindCommand("assign"), "the number assignment into a corrected copy of a data file", Usage);
 
 } // namespace venqor::cli

@@ -6,21 +6,6 @@ namespace venqor::cli {
 
 namespace {
 
-constexpr std::string_view Accepted[] = {
-    "--format",
-    "--schema",
-    "--record-type",
-    "--value",
-    "--register",
-    "--query",
-    "--collect-not-found",
-    "--no-birth-errors",
-    "--no-status-errors",
-    "--report",
-    "--quiet",
-    "--block-lines",
-};
-
 const std::string_view Usage
     = "Usage: venqor-cli check DATAFILE [options]\n"
       "\n"
@@ -52,7 +37,7 @@ const std::string_view Usage
 
 } // namespace
 
-const Command CheckCommand = WindowCommand(
-    *FindCommand("check"), "the name check of a data file against the register", Accepted, Usage);
+const Command CheckCommand
+    = WindowCommand(*FindCommand("check"), "the name check of a data file against the register", Usage);
 
 } // namespace venqor::cli

@@ -1,8 +1,8 @@
 #include "cli/Cli.h"
 
 #include "app/Version.h"
-#include "cli/StopSignals.h"
 #include "base/Errors.h"
+#include "cli/StopSignals.h"
 
 #include <exception>
 

@@ -6,18 +6,6 @@ namespace venqor::cli {
 
 namespace {
 
-constexpr std::string_view Accepted[] = {
-    "--format",
-    "--schema",
-    "--table",
-    "--condition",
-    "--match",
-    "--record-type",
-    "--value",
-    "--report",
-    "--quiet",
-};
-
 const std::string_view Usage
     = "Usage: venqor-cli convert DATAFILE [options]\n"
       "\n"
@@ -47,6 +35,6 @@ const std::string_view Usage
 } // namespace
 
 const Command ConvertCommand = WindowCommand(
-    *FindCommand("convert"), "the selected lines of a data file as records of a table", Accepted, Usage);
+    *FindCommand("convert"), "the selected lines of a data file as records of a table", Usage);
 
 } // namespace venqor::cli

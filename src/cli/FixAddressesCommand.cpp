@@ -6,16 +6,6 @@ namespace venqor::cli {
 
 namespace {
 
-constexpr std::string_view Accepted[] = {
-    "--output",
-    "--format",
-    "--schema",
-    "--record-type",
-    "--value",
-    "--report",
-    "--quiet",
-};
-
 const std::string_view Usage
     = "Usage: venqor-cli fix-addresses DATAFILE --output FILE [options]\n"
       "\n"
@@ -41,7 +31,7 @@ const std::string_view Usage
 
 } // namespace
 
-const Command FixAddressesCommand = WindowCommand(*FindCommand("fix-addresses"),
-    "the address correction into a corrected copy of a data file", Accepted, Usage);
+const Command FixAddressesCommand = WindowCommand(
+    *FindCommand("fix-addresses"), "the address correction into a corrected copy of a data file", Usage);
 
 } // namespace venqor::cli

@@ -1,8 +1,8 @@
 #include "cli/PrintReportCommand.h"
 
+#include "base/Errors.h"
 #include "report/PrintToDevice.h"
 #include "report/ReportText.h"
-#include "base/Errors.h"
 
 #include <filesystem>
 #include <optional>

@@ -3,9 +3,9 @@
 #include "cli/ProgressBar.h"
 #include "cli/StopSignals.h"
 
-#include "report/ReportText.h"
 #include "base/CodePage.h"
 #include "base/Errors.h"
+#include "report/ReportText.h"
 
 namespace venqor::cli {
 

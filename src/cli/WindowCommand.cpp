@@ -4,18 +4,17 @@
 #include "cli/TerminalHost.h"
 #include "cli/WindowOptions.h"
 
-#include "run/OutputFile.h"
 #include "base/CodePage.h"
+#include "run/OutputFile.h"
 
 #include <filesystem>
 
 namespace venqor::cli {
 
-Command WindowCommand(const CommandInfo& command, std::string_view summary,
-    std::span<const std::string_view> accepted, std::string_view usage)
+Command WindowCommand(const CommandInfo& command, std::string_view summary, std::string_view usage)
 {
-    return { command.name, summary, usage, [&command, accepted](Args& args, Io& io) {
-                const WindowOptions options = ParseWindowOptions(args, accepted);
+    return { command.name, summary, usage, [&command](Args& args, Io& io) {
+                const WindowOptions options = ParseWindowOptions(args, AcceptedOptions(command));
                 if (command.writesOutput && !options.output)
                     throw UsageError("--output FILE is required");
                 TMainState state = StateFor(options);

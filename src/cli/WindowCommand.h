@@ -8,11 +8,10 @@
 
 namespace venqor::cli {
 
-// A command of the main window at the command line: DATAFILE and the options, among
-// `accepted`, that stand for the controls it reads. It runs the command over the state
-// the window would hold, with the terminal as host, and exits 0 when the command ran to
-// its end, 1 when it did not start, 3 when it ran without a part of its work.
-Command WindowCommand(const CommandInfo& command, std::string_view summary,
-    std::span<const std::string_view> accepted, std::string_view usage);
+// A command of the main window at the command line: DATAFILE and the options that stand for
+// the controls it reads (see AcceptedOptions). It runs the command over the state the
+// window would hold, with the terminal as host, and exits 0 when the command ran to its
+// end, 1 when it did not start, 3 when it ran without a part of its work.
+Command WindowCommand(const CommandInfo& command, std::string_view summary, std::string_view usage);
 
 } // namespace venqor::cli

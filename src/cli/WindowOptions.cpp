@@ -12,7 +12,36 @@ namespace {
 
 constexpr int MaxBlockLines = 100'000'000;
 
+// Each option and the control of the main window it stands for.
+struct OptionControl {
+    std::string_view option;
+    std::string_view control;
+};
+constexpr std::string_view SaveDialog = "the save dialog";
+constexpr std::string_view EveryCommand = "";
+constexpr OptionControl OptionControls[] = {
+    { "--output", SaveDialog }, { "--format", "cbxFrmtList" }, { "--schema", "cbxSchList" },
+    { "--table", "edtTblName" }, { "--condition", "cbxCopyCond" }, { "--match", "cbxCopyValue" },
+    { "--record-type", "edtCopyValue" }, { "--value", "edtCopyValue" }, { "--register", "dedtNUMS" },
+    { "--query", "chkByQuery" }, { "--collect-not-found", "chkAnkList" },
+    { "--no-birth-errors", "chkNoBirthErrors" }, { "--no-status-errors", "chkNoStatErrors" },
+    { "--search-only", "chkFoundOnly" }, { "--report", EveryCommand }, { "--quiet", EveryCommand },
+    { "--block-lines", "dedtNUMS" }, // no control: how the register is read
+};
+
 } // namespace
+
+std::vector<std::string_view> AcceptedOptions(const CommandInfo& command)
+{
+    std::vector<std::string_view> accepted;
+    for (const OptionControl& o : OptionControls) {
+        const bool reads = std::find(command.controls.begin(), command.controls.end(), o.control)
+            != command.controls.end();
+        if (o.control == EveryCommand || reads || (o.control == SaveDialog && command.writesOutput))
+            accepted.push_back(o.option);
+    }
+    return accepted;
+}
 
 WindowOptions ParseWindowOptions(Args& args, std::span<const std::string_view> accepted)
 {

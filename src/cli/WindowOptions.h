@@ -3,11 +3,13 @@
 #include "cli/Cli.h"
 
 #include "app/MainState.h"
+#include "commands/CommandList.h"
 
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace venqor::cli {
 
@@ -21,6 +23,10 @@ struct WindowOptions {
     bool query = false, collectNotFound = false, noBirthErrors = false, noStatusErrors = false,
          searchOnly = false, quiet = false;
 };
+
+// The options of a command: those whose controls it reads, --output when it writes an
+// output file, --report and --quiet.
+std::vector<std::string_view> AcceptedOptions(const CommandInfo& command);
 
 // Reads DATAFILE and the options a command accepts (`accepted` lists their spellings,
 // e.g. "--register"); UsageError for anything else.

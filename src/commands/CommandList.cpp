@@ -10,15 +10,24 @@ namespace venqor {
 
 namespace {
 
+constexpr std::string_view CheckControls[] = { "cbxFrmtList", "cbxSchList", "edtCopyValue", "dedtNUMS",
+    "chkByQuery", "chkAnkList", "chkNoBirthErrors", "chkNoStatErrors" };
+constexpr std::string_view AssignControls[]
+    = { "cbxFrmtList", "cbxSchList", "edtCopyValue", "dedtNUMS", "chkByQuery", "chkFoundOnly" };
+constexpr std::string_view AddressControls[] = { "cbxFrmtList", "cbxSchList", "edtCopyValue" };
+constexpr std::string_view ConvertControls[]
+    = { "cbxFrmtList", "cbxSchList", "edtTblName", "cbxCopyCond", "cbxCopyValue", "edtCopyValue" };
+
 constexpr CommandInfo Commands[] = {
     { "check", "btnCheckStrNum", "Проверка ФИО"_w, "Проверка страх номеров на соответствие ФИО"_w, false,
-        true, CheckNames },
+        CheckControls, CheckNames },
     { "assign", "btnSetStrNum", "Простановка"_w, "Поиск и простановка страх номеров по ФИО и д/р"_w, true,
-        true, AssignNumbers },
+        AssignControls, AssignNumbers },
     { "fix-addresses", "bbtnCorrAdres", "Правка адресов"_w, "Правка адресов - удаление вед. запятой и тп"_w,
-        true, false, CorrectAddresses },
+        true, AddressControls, CorrectAddresses },
     { "convert", "btnText2Table", "Преобразовать"_w,
-        "Преобразовать отобранные строки  текстового файла в таблицу"_w, false, false, ConvertText },
+        "Преобразовать отобранные строки  текстового файла в таблицу"_w, false, ConvertControls,
+        ConvertText },
 };
 
 } // namespace

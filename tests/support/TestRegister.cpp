@@ -1,7 +1,7 @@
 #include "support/TestRegister.h"
 
-#include "engine/TableEngine.h"
 #include "base/CodePage.h"
+#include "engine/TableEngine.h"
 
 namespace venqor::test {
 

@@ -1,4 +1,4 @@
-#include "PythonDbf.h"
+#include "PythonReaders.h"
 
 #include "TempDir.h"
 
@@ -49,6 +49,36 @@ std::string runPython(const char* script, const std::string& argument)
 std::string dumpDbf(const std::string& path)
 {
     return runPython(DbfDumpScript, path);
+}
+
+std::vector<std::vector<std::string>> readCsv(const std::string& path)
+{
+    // Each value on a line of its own, hex-encoded so that no byte of it is taken for a
+    // separator; an empty line ends a row.
+    static const char* const script = R"(import sys, csv
+with open(sys.argv[1], newline='', encoding='utf-8-sig') as f:
+    for row in csv.reader(f):
+        for value in row:
+            print('v' + value.encode('utf-8').hex())
+        print()
+)";
+    std::vector<std::vector<std::string>> rows(1);
+    const std::string output = runPython(script, path);
+    for (std::size_t pos = 0; pos < output.size();) {
+        const std::size_t end = output.find('\n', pos);
+        const std::string line = output.substr(pos, end - pos);
+        pos = end == std::string::npos ? output.size() : end + 1;
+        if (line.empty()) {
+            rows.emplace_back();
+            continue;
+        }
+        std::string value;
+        for (std::size_t i = 1; i + 1 < line.size(); i += 2)
+            value += static_cast<char>(std::stoi(line.substr(i, 2), nullptr, 16));
+        rows.back().push_back(value);
+    }
+    rows.pop_back();
+    return rows;
 }
 
 } // namespace venqor::test

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "app/MainState.h"
+#include "run/ProcessingRun.h"
+#include "support/ScriptedHost.h"
+#include "support/TempDir.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace venqor::test {
+
+// A command of the main window, as the tests run it.
+using CommandFunction = RunResult (*)(TMainState&, RunHost&);
+
+// A program directory holding the schema TEST.SCH, and the window's state for running a
+// command there: the schema TEST chosen, the register (which a test puts there) in reg/,
+// the save dialog answered with OUT.TXT, the clock at 10.20.30 45.
+class CommandRun {
+public:
+    explicit CommandRun(std::string_view schema);
+
+    // Writes the data file DATA.TXT (bytes as given) and runs the command over it; returns
+    // the report's lines in UTF-8.
+    std::vector<std::string> run(CommandFunction command, const std::string& data);
+    // The report's lines between the start and the end line of the run (the whole report
+    // when they are missing, which fails the test).
+    std::vector<std::string> findings() const;
+
+    std::string data() const { return readFile(state.dataFile.string()); }
+    std::string output() const { return readFile(dir.file("OUT.TXT")); }
+    std::string registerDir() const { return dir.file("reg"); }
+    // The last line of the report, in UTF-8.
+    std::string lastSummary() const;
+    // The names in the directory, sorted.
+    std::vector<std::string> files() const;
+
+    TempDir dir;
+    TMainState state;
+    ScriptedHost host;
+    RunResult result;
+};
+
+} // namespace venqor::test

@@ -57,7 +57,7 @@ int main(int argc, char** argv)
 
     WriteDemoRegister(dir, records, seed);
 
-    OutTextFile out(dir + "/data.txt", OutTextFile::Mode::ReplaceWhenComplete);
+    OutTextFile out(dir + "/data.txt");
     std::string line;
     for (std::int64_t i = 0; i < records; ++i) {
         if (i % 1000 == 0) {

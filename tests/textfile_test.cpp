@@ -132,16 +132,14 @@ TEST(OutTextFile, WritesLinesWithCrLf)
 {
     TempDir dir;
     const std::string path = dir.file("out.txt");
-    for (const auto mode : { OutTextFile::Mode::Direct, OutTextFile::Mode::ReplaceWhenComplete }) {
-        OutTextFile file(path, mode);
-        file.Write("ab");
-        file.WriteLineEnd();
-        file.Write('c');
-        file.Write(std::string(200000, 'x')); // larger than the buffer
-        file.WriteLineEnd();
-        file.Commit();
-        EXPECT_EQ(readFile(path), "ab\r\nc" + std::string(200000, 'x') + "\r\n");
-    }
+    OutTextFile file(path);
+    file.Write("ab");
+    file.WriteLineEnd();
+    file.Write('c');
+    file.Write(std::string(200000, 'x')); // larger than the buffer
+    file.WriteLineEnd();
+    file.Commit();
+    EXPECT_EQ(readFile(path), "ab\r\nc" + std::string(200000, 'x') + "\r\n");
 }
 
 // A sink that fails after N bytes: the failure names the file, wherever it happens.
@@ -175,13 +173,13 @@ TEST(OutTextFile, FailingSinkNamesTheFile)
     }
 }
 
-TEST(OutTextFile, ReplaceWhenCompleteKeepsTheEarlierFileUntilCommit)
+TEST(OutTextFile, KeepsTheEarlierFileUntilCommit)
 {
     TempDir dir;
     const std::string path = dir.write("out.txt", "earlier");
     ::chmod(path.c_str(), 0640);
     {
-        OutTextFile file(path, OutTextFile::Mode::ReplaceWhenComplete);
+        OutTextFile file(path);
         file.Write(std::string(100000, 'n'));
         EXPECT_EQ(readFile(path), "earlier");
         // Destroyed without Commit: abandoned.
@@ -190,7 +188,7 @@ TEST(OutTextFile, ReplaceWhenCompleteKeepsTheEarlierFileUntilCommit)
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
 
     {
-        OutTextFile file(path, OutTextFile::Mode::ReplaceWhenComplete);
+        OutTextFile file(path);
         file.Write("new");
         file.Commit();
     }
@@ -203,7 +201,7 @@ TEST(OutTextFile, ReplaceWhenCompleteKeepsTheEarlierFileUntilCommit)
 
 using test::FileSizeLimit;
 
-TEST(OutTextFile, ReplaceWhenCompleteAfterAWriteFailure)
+TEST(OutTextFile, KeepsTheEarlierFileAfterAWriteFailure)
 {
     TempDir dir;
     const std::string path = dir.write("out.txt", "earlier");
@@ -211,7 +209,7 @@ TEST(OutTextFile, ReplaceWhenCompleteAfterAWriteFailure)
     {
         const FileSizeLimit limit(1000);
         try {
-            OutTextFile file(path, OutTextFile::Mode::ReplaceWhenComplete);
+            OutTextFile file(path);
             file.Write(std::string(500, 'n'));
             file.WriteLineEnd();
             file.Write(std::string(600, 'n'));
@@ -229,13 +227,11 @@ TEST(OutTextFile, CannotCreateNamesTheFile)
 {
     TempDir dir;
     const std::string path = dir.file("no-such-dir/out.txt");
-    for (const auto mode : { OutTextFile::Mode::Direct, OutTextFile::Mode::ReplaceWhenComplete }) {
-        try {
-            OutTextFile file(path, mode);
-            ADD_FAILURE() << "created " << path;
-        } catch (const IoError& e) {
-            EXPECT_NE(std::string(e.what()).find(path), std::string::npos) << e.what();
-        }
+    try {
+        OutTextFile file(path);
+        ADD_FAILURE() << "created " << path;
+    } catch (const IoError& e) {
+        EXPECT_NE(std::string(e.what()).find(path), std::string::npos) << e.what();
     }
 }
 

@@ -96,7 +96,7 @@ void WriteSettings(const TMainState& state)
     ini.Save(text);
     // Windows line ends, as the office's other programs expect of an INI file; the file is
     // replaced only by a complete new one.
-    OutTextFile out(path, OutTextFile::Mode::ReplaceWhenComplete);
+    OutTextFile out(path);
     for (const char c : text) {
         if (c == '\n')
             out.Write('\r');

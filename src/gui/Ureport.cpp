@@ -1,11 +1,12 @@
 #include "gui/Ureport.h"
 
+#include "base/Errors.h"
+#include "base/ReplacingFile.h"
 #include "gui/Dialogs.h"
 #include "gui/GuiText.h"
 #include "gui/ReportView.h"
 #include "report/PrintToDevice.h"
 #include "report/ReportText.h"
-#include "base/Errors.h"
 
 #include <QBoxLayout>
 #include <QCheckBox>
@@ -20,7 +21,6 @@
 #include <QShortcut>
 #include <QSpinBox>
 #include <QStyle>
-#include <QTemporaryFile>
 #include <QToolButton>
 
 #include <climits>
@@ -223,24 +223,15 @@ void TfrmReport::btnPdfClick()
 
 void TfrmReport::SaveReportPdf(const QString& fileName)
 {
-    const std::string name = ToPath(fileName).string();
-    QTemporaryFile temp(QFileInfo(fileName).absolutePath() + QStringLiteral("/.venqor-XXXXXX.pdf"));
-    if (!temp.open())
-        throw IoError("cannot create \"" + name + "\": " + temp.errorString().toStdString());
-    temp.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
-    temp.close();
+    ReplacingFile file(ToPath(fileName));
     QPrinter printer(QPrinter::HighResolution);
     printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(temp.fileName());
+    printer.setOutputFileName(FromPath(file.path()));
     printer.setDocName(QString());
     PrintView(*Memo1, printer);
     if (printer.printerState() == QPrinter::Error)
-        throw IoError("cannot write \"" + name + "\"");
-    std::error_code ec;
-    std::filesystem::rename(ToPath(temp.fileName()), ToPath(fileName), ec);
-    if (ec)
-        throw IoError("cannot write \"" + name + "\": " + ec.message());
-    temp.setAutoRemove(false);
+        throw IoError("cannot write \"" + file.target().string() + "\"");
+    file.commit();
 }
 
 void TfrmReport::btnCloseClick()

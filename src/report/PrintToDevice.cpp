@@ -104,7 +104,7 @@ void PrintToDevice(
 void PrintToDevice(
     const std::vector<std::string>& lines, const std::string& deviceName, const DevicePrintOptions& options)
 {
-    OutTextFile device(deviceName, OutTextFile::Mode::Direct);
+    OutTextFile device(deviceName);
     PrintToDevice(lines, device, options);
     device.Commit();
 }

@@ -6,7 +6,7 @@ namespace venqor {
 
 void SaveReportText(const ReportDocument& report, const std::string& path)
 {
-    OutTextFile file(path, OutTextFile::Mode::ReplaceWhenComplete);
+    OutTextFile file(path);
     for (const ReportLine& line : report.lines()) {
         for (const ReportRun& run : line.runs)
             file.Write(run.text);

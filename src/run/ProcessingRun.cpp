@@ -196,7 +196,7 @@ void ProcessingRun::CloseRegister()
 
 void ProcessingRun::CreateOutput(const std::filesystem::path& path)
 {
-    output_ = std::make_unique<OutTextFile>(path.string(), OutTextFile::Mode::ReplaceWhenComplete);
+    output_ = std::make_unique<OutTextFile>(path);
 }
 
 void ProcessingRun::CloseOutput()

@@ -1,6 +1,7 @@
 #include "scan/TextFile.h"
 
 #include "base/Errors.h"
+#include "base/ReplacingFile.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -72,47 +73,18 @@ private:
     std::size_t pos_ = 0;
 };
 
-// Failures of write() and close() carry only their cause; OutTextFile names the file.
+// A file written through ReplacingFile, whose failures name the file already.
 class FileSink final : public ByteSink {
 public:
-    // `name` is the file the user knows, which a temporary `path` stands for.
-    FileSink(const std::string& path, int flags, const std::string& name)
-        : fd_(::open(path.c_str(), flags | O_WRONLY | O_CLOEXEC, 0666))
+    explicit FileSink(const std::filesystem::path& path)
+        : file_(path)
     {
-        if (fd_ < 0)
-            throw IoError(systemError("cannot create", name));
     }
-    ~FileSink() override
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-
-    void write(const char* data, std::size_t size) override
-    {
-        while (size > 0) {
-            const ssize_t n = ::write(fd_, data, size);
-            if (n < 0) {
-                if (errno == EINTR)
-                    continue;
-                throw IoError(std::strerror(errno));
-            }
-            data += n;
-            size -= static_cast<std::size_t>(n);
-        }
-    }
-    void close() override
-    {
-        if (fd_ < 0)
-            return;
-        const int fd = fd_;
-        fd_ = -1;
-        if (::close(fd) != 0)
-            throw IoError(std::strerror(errno));
-    }
+    void write(const char* data, std::size_t size) override { file_.write(data, size); }
+    void close() override { file_.commit(); }
 
 private:
-    int fd_;
+    ReplacingFile file_;
 };
 
 constexpr std::size_t OutBufferSize = 1 << 16;
@@ -174,42 +146,10 @@ void InTextFile::SkipLineEnd()
     }
 }
 
-namespace {
-
-// What an output replaced when complete stands for: through a link to an existing file,
-// that file (the link stays); nothing when the name is no regular file (a device or a
-// pipe), which is then written directly.
-std::optional<std::filesystem::path> replaceableTarget(const std::string& path)
+OutTextFile::OutTextFile(const std::filesystem::path& path)
+    : sink_(std::make_unique<FileSink>(path))
+    , name_(path.string())
 {
-    std::error_code ec;
-    const std::filesystem::file_status status = std::filesystem::status(path, ec);
-    if (!std::filesystem::exists(status))
-        return std::filesystem::path(path);
-    if (!std::filesystem::is_regular_file(status))
-        return std::nullopt;
-    const std::filesystem::path target = std::filesystem::canonical(path, ec);
-    return ec ? std::filesystem::path(path) : target;
-}
-
-} // namespace
-
-OutTextFile::OutTextFile(const std::string& path, Mode mode)
-    : name_(path)
-{
-    const auto target = mode == Mode::ReplaceWhenComplete ? replaceableTarget(path) : std::nullopt;
-    if (target) {
-        target_ = target->string();
-        std::string pattern
-            = (target->parent_path() / (target->filename().string() + ".venqor-tmp-XXXXXX")).string();
-        const int fd = ::mkstemp(pattern.data());
-        if (fd < 0)
-            throw IoError(systemError("cannot create", path));
-        ::close(fd);
-        tempName_ = pattern;
-        sink_ = std::make_unique<FileSink>(tempName_, O_TRUNC, path);
-    } else {
-        sink_ = std::make_unique<FileSink>(path, O_CREAT | O_TRUNC, path);
-    }
     buffer_.reserve(OutBufferSize);
 }
 
@@ -220,23 +160,7 @@ OutTextFile::OutTextFile(std::unique_ptr<ByteSink> sink, std::string name)
     buffer_.reserve(OutBufferSize);
 }
 
-OutTextFile::~OutTextFile()
-{
-    if (committed_)
-        return;
-    try {
-        if (tempName_.empty()) {
-            flush();
-            closeSink();
-        }
-    } catch (const IoError&) {
-        // An output abandoned after a failure: the failure has been reported already.
-    }
-    if (!tempName_.empty()) {
-        sink_.reset();
-        std::remove(tempName_.c_str());
-    }
-}
+OutTextFile::~OutTextFile() = default;
 
 void OutTextFile::Write(std::string_view bytes)
 {
@@ -263,37 +187,26 @@ void OutTextFile::writeSink(const char* data, std::size_t size)
     try {
         sink_->write(data, size);
     } catch (const IoError& e) {
-        throw IoError("cannot write \"" + name_ + "\": " + e.what());
-    }
-}
-
-void OutTextFile::closeSink()
-{
-    try {
-        sink_->close();
-    } catch (const IoError& e) {
-        throw IoError("cannot write \"" + name_ + "\": " + e.what());
+        throw IoError(withName(e.what()));
     }
 }
 
 void OutTextFile::Commit()
 {
     flush();
-    closeSink();
-    if (!tempName_.empty()) {
-        // Keep the permissions an earlier file of that name had, else the usual ones.
-        struct stat st { };
-        if (::stat(target_.c_str(), &st) == 0)
-            ::chmod(tempName_.c_str(), st.st_mode & 07777);
-        else {
-            const mode_t mask = ::umask(0);
-            ::umask(mask);
-            ::chmod(tempName_.c_str(), 0666 & ~mask);
-        }
-        if (std::rename(tempName_.c_str(), target_.c_str()) != 0)
-            throw IoError(systemError("cannot replace", name_));
+    try {
+        sink_->close();
+    } catch (const IoError& e) {
+        throw IoError(withName(e.what()));
     }
-    committed_ = true;
+}
+
+// A message of the sink with the file's name, unless it names it already.
+std::string OutTextFile::withName(const std::string& message) const
+{
+    if (message.find("\"" + name_ + "\"") != std::string::npos)
+        return message;
+    return "cannot write \"" + name_ + "\": " + message;
 }
 
 } // namespace venqor

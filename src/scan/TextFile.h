@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -18,7 +19,8 @@ public:
 };
 
 // Where the bytes of an output text file go. write() and close() throw IoError with the
-// cause; OutTextFile adds the file's name.
+// cause; OutTextFile adds the file's name. close() completes the output: a sink destroyed
+// without it keeps nothing.
 class ByteSink {
 public:
     virtual ~ByteSink() = default;
@@ -77,19 +79,13 @@ private:
     bool exhausted_ = false;
 };
 
-// An output text file, buffered. Lines end with CR LF.
-//
-// In ReplaceWhenComplete mode the bytes go to a temporary file beside the target, which
-// Commit() renames over the target; an output that is never committed is removed and
-// leaves any earlier file of that name as it was. Through a link, the file it names is
-// replaced and the link stays. Only regular files are replaced so: a device or a pipe is
-// written directly, like any name in Direct mode (files where a partial output is
-// acceptable).
+// An output text file, buffered. Lines end with CR LF. A file is written through
+// ReplacingFile: it takes the place of an earlier file of that name only when Commit() has
+// run, and an output never committed leaves the earlier file as it was; a device or a pipe
+// is written directly.
 class OutTextFile {
 public:
-    enum class Mode { Direct, ReplaceWhenComplete };
-
-    OutTextFile(const std::string& path, Mode mode);
+    explicit OutTextFile(const std::filesystem::path& path);
     OutTextFile(std::unique_ptr<ByteSink> sink, std::string name);
     ~OutTextFile();
     OutTextFile(const OutTextFile&) = delete;
@@ -106,21 +102,17 @@ public:
     void Write(std::string_view bytes);
     void WriteLineEnd() { Write("\r\n"); }
 
-    // Writes out everything, closes the file and, in ReplaceWhenComplete mode, puts it in
-    // place of the target. Throws IoError naming the file.
+    // Writes out everything and puts the file in place. Throws IoError naming the file.
     void Commit();
 
 private:
     void flush();
     void writeSink(const char* data, std::size_t size);
-    void closeSink();
+    std::string withName(const std::string& message) const;
 
     std::unique_ptr<ByteSink> sink_;
     std::string name_;
-    std::string tempName_; // set when replacing a regular file
-    std::string target_;   // the file that the temporary file replaces
     std::vector<char> buffer_;
-    bool committed_ = false;
 };
 
 } // namespace venqor

@@ -38,7 +38,7 @@ public:
         if (fields_.empty())
             throw TableError(path_ + ": a table needs at least one field");
         try {
-            file_ = std::make_unique<OutTextFile>(path_, OutTextFile::Mode::ReplaceWhenComplete);
+            file_ = std::make_unique<OutTextFile>(path_);
         } catch (const IoError& error) {
             throw TableError(error.what());
         }

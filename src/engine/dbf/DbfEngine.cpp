@@ -1,16 +1,11 @@
 #include "engine/dbf/DbfEngine.h"
 
-#include "engine/dbf/DbfFile.h"
-#include "engine/dbf/DbfRecord.h"
 #include "base/Errors.h"
 #include "base/FieldText.h"
+#include "base/ReplacingFile.h"
+#include "engine/dbf/DbfFile.h"
+#include "engine/dbf/DbfRecord.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <optional>
@@ -158,18 +153,6 @@ private:
     std::optional<dbf::CurrentRecord> current_;
 };
 
-// A temporary file name beside `target`, reserved on the disk.
-std::string temporaryBeside(const std::string& target)
-{
-    const fs::path path(target);
-    std::string pattern = (path.parent_path() / ("." + path.filename().string() + ".XXXXXX")).string();
-    const int fd = ::mkstemp(pattern.data());
-    if (fd < 0)
-        throw TableError(target + ": cannot create a file beside it (" + std::strerror(errno) + ")");
-    ::close(fd);
-    return pattern;
-}
-
 class DbfLoader final : public TableLoader {
 public:
     DbfLoader(const std::string& directory, const std::string& name, const std::vector<FieldDef>& fields,
@@ -177,24 +160,12 @@ public:
         : target_(resolve(directory, name))
     {
         const std::vector<dbf::Field> layout = dbf::Layout(fields, target_);
-        temp_ = temporaryBeside(target_);
-        try {
-            file_ = dbf::File::Create(temp_, layout);
-        } catch (const TableError&) {
-            std::remove(temp_.c_str());
-            throw;
-        }
+        replacement_ = std::make_unique<ReplacingFile>(target_);
+        if (replacement_->direct())
+            throw TableError(target_ + ": a table is a file, not a device");
+        file_ = dbf::File::Create(replacement_->path().string(), layout);
         file_->setLastModified(clock());
         pending_.emplace(*file_);
-    }
-
-    ~DbfLoader() override
-    {
-        if (temp_.empty())
-            return;
-        pending_.reset();
-        file_.reset();
-        std::remove(temp_.c_str());
     }
 
     void insert() override { pending_->insert(); }
@@ -210,28 +181,17 @@ public:
 
     void commit() override
     {
-        if (temp_.empty())
+        if (!file_)
             throw TableError(target_ + ": the table is already in place");
         pending_.reset();
-        file_->close();
-        // Keep the permissions an earlier file of that name had, else the usual ones.
-        struct stat st { };
-        if (::stat(target_.c_str(), &st) == 0) {
-            ::chmod(temp_.c_str(), st.st_mode & 07777);
-        } else {
-            const mode_t mask = ::umask(0);
-            ::umask(mask);
-            ::chmod(temp_.c_str(), 0666 & ~mask);
-        }
+        std::exchange(file_, nullptr)->close();
         removeCodePageFile(target_);
-        if (std::rename(temp_.c_str(), target_.c_str()) != 0)
-            throw TableError(target_ + ": cannot replace it (" + std::strerror(errno) + ")");
-        temp_.clear();
+        replacement_->commit();
     }
 
 private:
     std::string target_;
-    std::string temp_;
+    std::unique_ptr<ReplacingFile> replacement_; // outlives the file written into it
     std::unique_ptr<dbf::File> file_;
     std::optional<dbf::PendingRecord> pending_;
 };

@@ -1,39 +1,16 @@
-#include "engine/sqlite/SqliteFields.h"
-#include "engine/sqlite/SqliteObjects.h"
 #include "base/CodePage.h"
 #include "base/Errors.h"
+#include "base/ReplacingFile.h"
+#include "engine/sqlite/SqliteFields.h"
+#include "engine/sqlite/SqliteObjects.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <fcntl.h>
 #include <filesystem>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace venqor::sqlite {
 
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string systemError()
-{
-    return std::strerror(errno);
-}
-
-// Writes a file's data to the disk, so that a rename cannot outrun it.
-void syncFile(const std::string& path)
-{
-    const int fd = ::open(path.c_str(), O_RDONLY);
-    if (fd < 0 || ::fsync(fd) != 0) {
-        const std::string cause = systemError();
-        if (fd >= 0)
-            ::close(fd);
-        throw IoError(path + ": cannot write to disk (" + cause + ")");
-    }
-    ::close(fd);
-}
 
 // The statements that build the indexes of table `table` (quoted) of `schema` ("" or
 // "main.") under their own names.
@@ -160,9 +137,9 @@ private:
     bool pending_ = false;
 };
 
-// Table NAME of a directory: a new file built beside DIR/NAME.DB and renamed over it.
-// The temporary file is thrown away on any failure, so it is written without journal and
-// without syncs until it is complete; then it is synced before the rename.
+// Table NAME of a directory: a new file built beside DIR/NAME.DB and put in its place by
+// ReplacingFile. The new file is thrown away on any failure, so it is written without
+// journal and without syncs until it is complete; ReplacingFile syncs it before the rename.
 class FileLoader final : public RowLoader {
 public:
     FileLoader(const std::string& directory, const std::string& name, const std::vector<FieldDef>& fields,
@@ -174,29 +151,22 @@ public:
         fs::create_directories(directory, ec);
         if (ec)
             throw IoError(directory + ": cannot create the directory (" + ec.message() + ")");
-        target_ = TableFile(directory, name);
+        const std::string target = TableFile(directory, name);
         // A journal beside the old file would be played into the new one by its next reader.
         for (const char* suffix : { "-journal", "-wal" })
-            if (fs::exists(target_ + suffix))
-                throw IoError(target_ + ": the table is in use or was not closed cleanly (" + target_ + suffix
+            if (fs::exists(target + suffix))
+                throw IoError(target + ": the table is in use or was not closed cleanly (" + target + suffix
                     + " exists)");
-
-        temp_ = target_ + ".tmp-XXXXXX";
-        const int fd = ::mkstemp(temp_.data());
-        if (fd < 0)
-            throw IoError(target_ + ": cannot create a temporary file (" + systemError() + ")");
-        // mkstemp makes the file private; the table gets the permissions of a new file.
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        ::fchmod(fd, 0666 & ~mask);
-        ::close(fd);
+        file_ = std::make_unique<ReplacingFile>(target);
+        if (file_->direct())
+            throw TableError(target + ": a table is a file, not a device");
         try {
             sqlite3* raw = nullptr;
-            const int opened = sqlite3_open_v2(temp_.c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
-            file_.reset(raw);
+            const int opened = sqlite3_open_v2(file_->path().c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
+            db_.reset(raw);
             use(raw);
             if (opened != SQLITE_OK)
-                throw TableError(target_ + ": cannot open the temporary file");
+                throw TableError(target + ": cannot open the new file");
             for (const char* pragma :
                 { "PRAGMA journal_mode=OFF", "PRAGMA synchronous=OFF", "PRAGMA locking_mode=EXCLUSIVE",
                     "PRAGMA temp_store=MEMORY", "PRAGMA cache_size=-262144", "BEGIN" })
@@ -211,11 +181,7 @@ public:
         }
     }
 
-    ~FileLoader() override
-    {
-        if (!committed_)
-            discard();
-    }
+    ~FileLoader() override { discard(); }
 
     void commit() override
     {
@@ -223,33 +189,20 @@ public:
             exec(statement);
         exec("COMMIT");
         finishInserts();
-        file_.reset();
-        syncFile(temp_);
-        if (std::rename(temp_.c_str(), target_.c_str()) != 0)
-            throw IoError(target_ + ": cannot put the new table in place (" + systemError() + ")");
-        committed_ = true;
-        // The rename itself is made durable on a best-effort basis: the new table is in place.
-        const std::string dir = fs::path(target_).parent_path().string();
-        const int fd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY);
-        if (fd >= 0) {
-            ::fsync(fd);
-            ::close(fd);
-        }
+        db_.reset();
+        file_->commit();
     }
 
 private:
     void discard() noexcept
     {
         finishInserts();
-        file_.reset();
-        std::remove(temp_.c_str());
+        db_.reset();
     }
 
-    std::string target_;
-    std::string temp_;
-    Handle file_;
+    std::unique_ptr<ReplacingFile> file_;
+    Handle db_;
     std::vector<std::string> indexStatements_;
-    bool committed_ = false;
 };
 
 // Table NAME of a single SQLite file: the rows go into a table under a temporary name

@@ -358,22 +358,27 @@ TEST(TextConversion, RefusalsAndFailuresLeaveAnEarlierTableAsItWas)
     struct Case {
         const char* edge;
         std::string schema;
-        std::string table;   // edtTblName; "@data" stands for the data file's own name
+        std::string table;   // edtTblName; "@dir/" stands for the program directory
         bool removeData;     // the data file is missing
         const char* message; // shown before anything is written, or "" when the run fails
         const char* failure; // in the message of the failure that ends the run
+        const char* dataName = "data.txt";
     };
     const Case cases[] = {
         { "schema without fields", "[EMPTY]\r\nFILETYPE = FIXED\r\n", "edv.dbf", false, "Ошибка в схеме!",
             "" },
-        { "table over the data file", std::string(PlainSchema), "@data", false,
-            "Таблица не может быть записана поверх входного файла", "" },
-        { "table over the data file in another case", std::string(PlainSchema), "DATA.TXT", false,
-            "Таблица не может быть записана поверх входного файла", "" },
-        { "table over the schema", std::string(PlainSchema), "conv.sch", false,
-            "Таблица не может быть записана поверх входного файла", "" },
+        { "a table named like the data file, as the engine names its file", std::string(PlainSchema), "LIST",
+            false, "Файл результата совпадает с исходным файлом", "", "list.DB" },
+        { "a dBASE data file named in another case", std::string(PlainSchema), "DATA.DBF", false,
+            "Файл результата совпадает с исходным файлом", "", "data.dbf" },
+        { "the table ANKT", std::string(PlainSchema), "ankt", false, "Файл результата совпадает с таблицей ANKT",
+            "" },
+        { "a database location", std::string(PlainSchema), "sqlite:@dir/x.DB", false,
+            "Таблица записывается в файл, а не в базу данных", "" },
+        { "no name", std::string(PlainSchema), "", false, "Не задан файл результата", "" },
         { "missing data file", std::string(PlainSchema), "edv.dbf", true, "", "data.txt" },
-        { "missing directory of the table", std::string(PlainSchema), "@dir/none/t.dbf", false, "", "none" },
+        { "missing directory of the table", std::string(PlainSchema), "@dir/none/t.dbf", false,
+            "Нет папки для файла результата", "" },
         { "text field wider than dBASE allows",
             "[WIDE]\r\nField1 = TYPE,CHAR,1,00,00\r\nField2 = WIDE,CHAR,300,00,1\r\n", "edv.dbf", false, "",
             "WIDE" },
@@ -383,10 +388,11 @@ TEST(TextConversion, RefusalsAndFailuresLeaveAnEarlierTableAsItWas)
         Conversion conversion(c.schema);
         const std::string earlier = conversion.home.write("edv.dbf", "an earlier table");
         const std::string data = crlf({ Utf8ToCp1251("ОИванов") });
-        conversion.state.dataFile = conversion.home.write("data.txt", data);
-        conversion.state.tableName = c.table == "@data" ? conversion.state.dataFile
-            : c.table.starts_with("@dir/")              ? conversion.home.path() / c.table.substr(5)
-                                                        : fs::path(c.table);
+        conversion.state.dataFile = conversion.home.write(c.dataName, data);
+        std::string table = c.table;
+        if (const std::size_t at = table.find("@dir/"); at != std::string::npos)
+            table.replace(at, 5, conversion.home.path().string() + "/");
+        conversion.state.tableName = table;
         if (c.removeData)
             fs::remove(conversion.state.dataFile);
         const std::vector<std::string> before = conversion.files();

@@ -14,6 +14,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
+#include <QToolButton>
 
 #include <gtest/gtest.h>
 
@@ -139,6 +140,28 @@ TEST(MainWindow, EachErrorBoxSilencesItsOwnKindOfFinding)
         EXPECT_EQ(report.contains(QStringLiteral("Расхождение в д/р")), c.birthLine) << report.toStdString();
         EXPECT_EQ(report.contains(QStringLiteral("Не найден стр.№")), c.notFoundLine) << report.toStdString();
     }
+}
+
+TEST(MainWindow, TheViewerSavesTheReportOverNoInputOfTheRun)
+{
+    ProgramDirFixture program;
+    DialogAnswerer answers;
+    MainWindow main(program);
+    const std::string data
+        = program.dataFile({ record(num(112233445), "Иванов", "Иван", "Иванович", "1950-03-15") });
+    const std::string before = readFile(data);
+    answers.whileReportShown = [&] {
+        for (const char* button : { "sbtnSave", "sbtnPdf" }) {
+            answers.saveAs = QString::fromStdString(data);
+            QTest::mouseClick(&control<QToolButton>(main.window.frmReport(), button), Qt::LeftButton);
+        }
+    };
+    main.check(data);
+    // The question, the summary, then each save refused (the PDF dialog asks to overwrite first).
+    ASSERT_EQ(answers.messages.size(), 5) << answers.messages.join(QLatin1Char('|')).toStdString();
+    for (const int i : { 2, 4 })
+        EXPECT_EQ(answers.messages[i], QStringLiteral("Файл результата совпадает с исходным файлом"));
+    EXPECT_EQ(readFile(data), before);
 }
 
 TEST(MainWindow, ASecondClickDuringARunDoesNothing)

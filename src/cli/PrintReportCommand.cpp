@@ -1,8 +1,11 @@
 #include "cli/PrintReportCommand.h"
 
 #include "base/Errors.h"
+#include "app/Settings.h"
+#include "base/CodePage.h"
 #include "report/PrintToDevice.h"
 #include "report/ReportText.h"
+#include "run/OutputFile.h"
 
 #include <filesystem>
 #include <optional>
@@ -19,7 +22,9 @@ constexpr std::string_view Usage
       "printer port: in code page 866, in pages of N lines, each page after the first headed\n"
       "by its number, each printed page ended by a form feed.\n"
       "\n"
-      "  --to DEVICE         the printer device, or a file (created or emptied)\n"
+      "  --to DEVICE         the printer device, or a file: replaced only by the whole print,\n"
+      "                      and never the report itself nor a file of the program (schema\n"
+      "                      files, venqor.ini, ANKT.DB, the register)\n"
       "  --lines N           lines per page, headers included (default 62; 0 or less: no pages)\n"
       "  --pages FIRST-LAST  print only the pages FIRST to LAST (default: all pages)\n"
       "  --no-form-feed      no form feed after the last page\n";
@@ -54,6 +59,8 @@ PrintReportArgs parseArgs(Args& args)
         const std::string arg = args.take();
         if (arg == "--to") {
             device = args.value(arg);
+            if (device->empty())
+                throw UsageError("--to needs a device or a file, not an empty text");
         } else if (arg == "--lines") {
             const std::string text = args.value(arg);
             try {
@@ -80,13 +87,18 @@ PrintReportArgs parseArgs(Args& args)
     return { *report, *device, options };
 }
 
-int runPrintReport(Args& args, Io&)
+int runPrintReport(Args& args, Io& io)
 {
     const PrintReportArgs a = parseArgs(args);
-    // Opening the device empties a file of that name: never the report itself.
-    std::error_code ignored;
-    if (std::filesystem::equivalent(a.report, a.device, ignored))
-        throw Error("\"" + a.device + "\" is the report file itself; it would be emptied");
+    // A file named as the device is an output like any other: never the report itself nor
+    // one of the program's files.
+    TMainState state = DefaultMainState(ProgramPlacesHere());
+    ReadSettings(state);
+    state.dataFile = a.report;
+    if (const auto problem = OutputProblem(a.device, state)) {
+        io.err << "venqor-cli print-report: " << Cp1251ToUtf8(*problem) << " (--to)\n";
+        return ExitFailed;
+    }
     const std::vector<std::string> lines = LoadReportText(a.report);
     PrintToDevice(lines, a.device, a.options);
     return ExitDone;

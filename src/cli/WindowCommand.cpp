@@ -5,9 +5,12 @@
 #include "cli/WindowOptions.h"
 
 #include "base/CodePage.h"
+#include "commands/TextConversion.h"
 #include "run/OutputFile.h"
 
+#include <algorithm>
 #include <filesystem>
+#include <vector>
 
 namespace venqor::cli {
 
@@ -18,12 +21,14 @@ Command WindowCommand(const CommandInfo& command, std::string_view summary, std:
                 if (command.writesOutput && !options.output)
                     throw UsageError("--output FILE is required");
                 TMainState state = StateFor(options);
-                if (options.report && options.output
-                    && std::filesystem::weakly_canonical(*options.report)
-                        == std::filesystem::weakly_canonical(*options.output))
-                    throw UsageError("--report and --output name the same file");
                 if (options.report) {
-                    if (const auto problem = OutputProblem(*options.report, state)) {
+                    // The report is one more output of the run: never one of the others.
+                    std::vector<std::filesystem::path> others;
+                    if (options.output)
+                        others.emplace_back(*options.output);
+                    if (std::ranges::find(command.controls, "edtTblName") != command.controls.end())
+                        others.push_back(TableFile(state));
+                    if (const auto problem = OutputProblem(*options.report, state, others)) {
                         io.err << Cp1251ToUtf8(*problem) << " (--report)\n";
                         return int(ExitFailed);
                     }

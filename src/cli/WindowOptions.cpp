@@ -53,6 +53,7 @@ WindowOptions ParseWindowOptions(Args& args, std::span<const std::string_view> a
     struct Valued {
         std::string_view option;
         std::optional<std::string> WindowOptions::*target;
+        bool names = false; // names a file the command writes: never empty
     };
     static constexpr Valued valued[] = {
         { "--format", &WindowOptions::format },
@@ -60,11 +61,11 @@ WindowOptions ParseWindowOptions(Args& args, std::span<const std::string_view> a
         { "--record-type", &WindowOptions::recordType },
         { "--value", &WindowOptions::recordType },
         { "--register", &WindowOptions::registerLocation },
-        { "--table", &WindowOptions::tableName },
+        { "--table", &WindowOptions::tableName, true },
         { "--condition", &WindowOptions::condition },
         { "--match", &WindowOptions::match },
-        { "--output", &WindowOptions::output },
-        { "--report", &WindowOptions::report },
+        { "--output", &WindowOptions::output, true },
+        { "--report", &WindowOptions::report, true },
     };
     struct Flag {
         std::string_view option;
@@ -98,8 +99,11 @@ WindowOptions ParseWindowOptions(Args& args, std::span<const std::string_view> a
         for (const Valued& v : valued)
             if (v.option == arg) {
                 o.*v.target = args.value(arg);
+                if (v.names && (o.*v.target)->empty())
+                    throw UsageError("option " + arg + " needs a name, not an empty text");
                 known = true;
             }
+
         for (const Flag& f : flags)
             if (f.option == arg) {
                 o.*f.target = true;

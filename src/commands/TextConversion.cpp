@@ -6,6 +6,7 @@
 #include "base/FieldText.h"
 #include "commands/TextToDate.h"
 #include "report/ReportDocument.h"
+#include "run/OutputFile.h"
 #include "scan/TextFile.h"
 
 #include <algorithm>
@@ -19,22 +20,12 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr std::int64_t ProgressEvery = 50; // lines
+// A literal of its own: clang 14 crashes on it written inside the function.
+constexpr std::string_view TableInDatabase = "Таблица записывается в файл, а не в базу данных: "_w;
 constexpr std::uint64_t UnknownLineCount = 2;
 
 enum CopyModes : std::uint8_t { CopyExcept = 0, CopyOnly = 1, CopyAll = 2 };
 enum CopyMatches : std::uint8_t { MatchNone = 0, MatchStart = 1, MatchContains = 2, MatchLacks = 3 };
-
-// Whether two names are one file: the same file on the disk, or names in one directory
-// that differ only in Latin case (which the table engine takes for the same table).
-bool sameFile(const fs::path& a, const fs::path& b)
-{
-    std::error_code ec;
-    if (fs::equivalent(a, b, ec))
-        return true;
-    const fs::path dirA = a.parent_path().empty() ? "." : a.parent_path();
-    const fs::path dirB = b.parent_path().empty() ? "." : b.parent_path();
-    return fs::equivalent(dirA, dirB, ec) && SameName(a.filename().string(), b.filename().string());
-}
 
 // Characters of code 32 or less removed from both ends.
 std::string_view trimControls(std::string_view text)
@@ -86,15 +77,6 @@ std::uint64_t lineEstimate(const TMainState& state)
     return size / static_cast<std::uint64_t>(divisor);
 }
 
-// The input that the table would overwrite, if any.
-const fs::path* overwrittenInput(const fs::path& table, const std::array<fs::path, 2>& inputs)
-{
-    for (const fs::path& input : inputs)
-        if (sameFile(table, input))
-            return &input;
-    return nullptr;
-}
-
 // Hides the progress bar however the copying ends.
 class ProgressShown {
 public:
@@ -137,9 +119,13 @@ bool LineSelected(const TMainState& state, std::string_view line)
     return state.CopyMode == CopyOnly ? matches : !matches;
 }
 
-fs::path TablePath(const TMainState& state)
+fs::path TableFile(const TMainState& state)
 {
-    return state.tableName.has_parent_path() ? state.tableName : state.ProgramDir / state.tableName;
+    if (state.tableName.empty())
+        return {};
+    const fs::path named
+        = state.tableName.has_parent_path() ? state.tableName : state.ProgramDir / state.tableName;
+    return TableFilePath(named.parent_path(), named.filename().string());
 }
 
 TableLayout PrepareTable(const TFieldList& fields, std::string_view tableName)
@@ -236,18 +222,22 @@ RunResult ConvertText(TMainState& state, RunHost& host)
 
     if (!run.LoadSchema())
         return {};
-    const fs::path tablePath = TablePath(state);
-    if (const fs::path* input = overwrittenInput(tablePath, { state.dataFile, SchemaPath(state) })) {
-        host.Message(std::string("Таблица не может быть записана поверх входного файла "_w)
-            + InQuotes(PathToCp1251(*input)));
+    // The conversion writes files, never into a database.
+    if (KindOfLocation(state.tableName.string()) != LocationKind::Directory) {
+        host.Message(std::string(TableInDatabase) + InQuotes(PathToCp1251(state.tableName)));
+        return {};
+    }
+    const fs::path tablePath = TableFile(state);
+    if (const auto problem = OutputProblem(tablePath, state)) {
+        host.Message(*problem);
         return {};
     }
     SetCopySelection(state);
 
-    const TableLayout layout = PrepareTable(state.Fields, tablePath.filename().string());
-    const fs::path directory = tablePath.parent_path().empty() ? "." : tablePath.parent_path();
-    const auto database = OpenDatabase(directory.string());
-    const auto table = database->load(tablePath.filename().string(), layout.fields, "", {});
+    const std::string tableName = state.tableName.filename().string();
+    const TableLayout layout = PrepareTable(state.Fields, tableName);
+    const auto database = OpenDatabase(tablePath.parent_path().string());
+    const auto table = database->load(tableName, layout.fields, "", {});
     CopyLinesToTable(state, host, *table);
     table->commit();
 

@@ -24,8 +24,9 @@ void SetCopySelection(TMainState& state);
 // Whether a line is taken by the selection of CopyMode, CopyMatch and CopyValue.
 bool LineSelected(const TMainState& state, std::string_view line);
 
-// The file the table edtTblName is written to.
-std::filesystem::path TablePath(const TMainState& state);
+// The file the table edtTblName is written to: in ProgramDir unless the name has a directory,
+// NAME.dbf and NAME.csv as named, any other name NAME.DB; empty for an empty name.
+std::filesystem::path TableFile(const TMainState& state);
 
 // The table's fields, one per schema field, and the names that had to change to fit the
 // table's format (cut to its length and made unique), as "LONG -> SHORT".

@@ -1,10 +1,11 @@
 #include "engine/TableEngine.h"
 
+#include "base/Errors.h"
+#include "base/FileNames.h"
 #include "engine/csv/CsvEngine.h"
 #include "engine/dbf/DbfEngine.h"
 #include "engine/pg/PgEngine.h"
 #include "engine/sqlite/SqliteEngine.h"
-#include "base/Errors.h"
 
 namespace venqor {
 
@@ -58,11 +59,21 @@ private:
 
 std::unique_ptr<Database> OpenDatabase(const std::string& location)
 {
-    if (location.starts_with("postgresql://") || location.starts_with("postgres://"))
+    switch (KindOfLocation(location)) {
+    case LocationKind::Postgres:
         return OpenPgDatabase(location);
-    if (location.starts_with("sqlite:"))
-        return OpenSqliteDatabase(location.substr(7), true);
+    case LocationKind::SqliteFile:
+        return OpenSqliteDatabase(std::string(SqliteFileOf(location)), true);
+    case LocationKind::Directory:
+        break;
+    }
     return std::make_unique<DirectoryDatabase>(location);
+}
+
+std::filesystem::path TableFilePath(const std::filesystem::path& directory, const std::string& name)
+{
+    const bool named = IsDbfName(name) || IsCsvName(name);
+    return FileInAnyLatinCase(directory, named ? name : name + ".DB");
 }
 
 std::unique_ptr<TableFileReader> ReadTableFile(const std::string& path)

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <exception>
+#include <filesystem>
 #include <memory>
 #include <span>
 #include <string>
@@ -250,6 +251,26 @@ public:
     virtual void beginWrite() = 0;
     virtual void commit() = 0;
 };
+
+// What a database location names: a directory of table files, "sqlite:PATH" one SQLite file,
+// or a "postgresql://..." (or "postgres://...") connection URI.
+enum class LocationKind { Directory, SqliteFile, Postgres };
+inline LocationKind KindOfLocation(std::string_view location)
+{
+    if (location.starts_with("postgresql://") || location.starts_with("postgres://"))
+        return LocationKind::Postgres;
+    return location.starts_with("sqlite:") ? LocationKind::SqliteFile : LocationKind::Directory;
+}
+// The file of a "sqlite:PATH" location.
+inline std::string_view SqliteFileOf(std::string_view location)
+{
+    return location.substr(7);
+}
+
+// The file a table of the directory `directory` is kept in: NAME.dbf and NAME.csv as
+// named, any other name the SQLite file NAME.DB; an existing file whose name differs only in
+// Latin case is taken for it, as the engines take it.
+std::filesystem::path TableFilePath(const std::filesystem::path& directory, const std::string& name);
 
 // Opens a location; TableError when it names nothing usable. In a directory, a table name
 // ending in .dbf (any case) is a dBASE file and one ending in .csv a CSV file (UTF-8, a

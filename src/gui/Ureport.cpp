@@ -175,7 +175,8 @@ void TfrmReport::btnPrintClick()
         options.formFeed = cbxFormFeed->isChecked();
         options.SetPages(
             chkAllPages->isChecked(), ToCp1251(edtFirstPage->text()), ToCp1251(edtLastPage->text()));
-        PrintToDevice(report_.PlainLines(), printerPort_, options);
+        if (mayWrite(printerPort_))
+            PrintToDevice(report_.PlainLines(), printerPort_, options);
     });
 }
 
@@ -203,7 +204,7 @@ void TfrmReport::btnFileClick()
     const QString chosen
         = QFileDialog::getSaveFileName(this, QStringLiteral("Сохранить отчет"), ReportFileName_,
             QStringLiteral("Text File (*.txt);;Any File (*)"), nullptr, QFileDialog::DontConfirmOverwrite);
-    if (chosen.isEmpty())
+    if (chosen.isEmpty() || !mayWrite(ToPath(chosen)))
         return;
     ReportFileName_ = chosen;
     Guarded(this, [this] { SaveReportText(report_, ToPath(ReportFileName_).string()); });
@@ -217,8 +218,16 @@ void TfrmReport::btnPdfClick()
     proposed += QStringLiteral(".pdf");
     const QString chosen = QFileDialog::getSaveFileName(
         this, QStringLiteral("Сохранить отчет в PDF"), proposed, QStringLiteral("PDF (*.pdf)"));
-    if (!chosen.isEmpty())
+    if (!chosen.isEmpty() && mayWrite(ToPath(chosen)))
         Guarded(this, [this, &chosen] { SaveReportPdf(chosen); });
+}
+
+bool TfrmReport::mayWrite(const std::filesystem::path& file)
+{
+    const std::optional<std::string> problem = outputCheck_ ? outputCheck_(file) : std::nullopt;
+    if (problem)
+        Inform(this, FromCp1251(*problem));
+    return !problem;
 }
 
 void TfrmReport::SaveReportPdf(const QString& fileName)

@@ -4,6 +4,9 @@
 
 #include <QDialog>
 
+#include <filesystem>
+#include <functional>
+#include <optional>
 #include <string>
 
 class QCheckBox;
@@ -28,6 +31,10 @@ public:
     void ShowNewReport();
 
     void SetPrinterPort(std::string port) { printerPort_ = std::move(port); }
+    // Why a file may not be written (a message in Windows-1251), or nothing: asked before
+    // the report is saved or printed into a file.
+    using OutputCheck = std::function<std::optional<std::string>(const std::filesystem::path&)>;
+    void SetOutputCheck(OutputCheck check) { outputCheck_ = std::move(check); }
     int NlinesMax() const { return NlinesMax_; }
     const QString& ReportFileName() const { return ReportFileName_; }
 
@@ -49,9 +56,12 @@ public:
 private:
     void FormCreate();
     void buildControls();
+    // False, after the check's message, when the file may not be written.
+    bool mayWrite(const std::filesystem::path& file);
 
     ReportDocument report_;
     std::string printerPort_;
+    OutputCheck outputCheck_;
     int NlinesMax_ = 62;
     QString ReportFileName_;
     QString lastSearch_;

@@ -8,6 +8,7 @@
 #include "gui/Pickers.h"
 #include "gui/Ureport.h"
 #include "gui/WindowHost.h"
+#include "run/OutputFile.h"
 
 #include <QBoxLayout>
 #include <QCheckBox>
@@ -100,6 +101,8 @@ TfrmMain::TfrmMain(const ProgramPlaces& places, QWidget* parent)
     FormCreate();
     frmReport_ = std::make_unique<TfrmReport>(this);
     frmReport_->SetPrinterPort(state_.PrinterPort);
+    frmReport_->SetOutputCheck(
+        [this](const std::filesystem::path& file) { return OutputProblem(file, state_); });
     host_ = std::make_unique<WindowHost>(*this, *ProgressBar1, *lblRecCount, *frmReport_);
     connectEvents();
     FilenameEdit1Change();

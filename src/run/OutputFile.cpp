@@ -3,8 +3,10 @@
 #include "app/Settings.h"
 #include "base/CodePage.h"
 #include "base/Cp1251Literal.h"
+#include "base/FieldText.h"
+#include "base/FileNames.h"
+#include "register/RegisterLocation.h"
 #include "run/ProcessingRun.h"
-#include "scan/TextFile.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,41 +18,58 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct RunInput {
-    fs::path file;
-    std::string message; // shown when the output is this file
-};
+// Literals of their own: clang 14 crashes on these written inside the functions.
+constexpr std::string_view NoOutputName = "Не задан файл результата"_w;
+constexpr std::string_view SameAsData = "Файл результата совпадает с исходным файлом"_w;
+constexpr std::string_view SameAsSchema = "Файл результата совпадает с файлом схемы "_w;
+constexpr std::string_view SameAsSettings = "Файл результата совпадает с файлом настроек "_w;
+constexpr std::string_view SameAsAnkt = "Файл результата совпадает с таблицей ANKT "_w;
+constexpr std::string_view SameAsRegister = "Файл результата совпадает с реестром NUMS "_w;
+constexpr std::string_view NamedTwice = "Файл результата назван дважды: "_w;
+constexpr std::string_view IsDirectory = "Файл результата является папкой: "_w;
+constexpr std::string_view NoDirectory = "Нет папки для файла результата: "_w;
+constexpr std::string_view DirectoryReadOnly = "Нет права записи в папку файла результата: "_w;
+constexpr std::string_view FileReadOnly = "Файл результата защищён от записи: "_w;
 
 std::string named(std::string_view what, const fs::path& file)
 {
     return std::string(what) + InQuotes(PathToCp1251(file));
 }
 
-// The files a run reads, with the message that refuses each of them as its output.
-std::vector<RunInput> runInputs(const TMainState& state)
+struct Guarded {
+    fs::path file;
+    std::string message; // shown when the output is this file
+};
+
+// The files a run reads and the program's own files, with the message that refuses each.
+std::vector<Guarded> guardedFiles(const TMainState& state)
 {
     TMainState copy = state;
     const fs::path schema = SchemaPath(copy); // which notes the schema name in the copy only
-    std::vector<RunInput> inputs = {
-        { state.dataFile, std::string("Файл результата совпадает с исходным файлом"_w) },
-        { schema, named("Файл результата совпадает с файлом схемы "_w, schema) },
-        { SettingsPath(state), named("Файл результата совпадает с файлом настроек "_w, SettingsPath(state)) },
-        { state.ProgramDir / "ANKT.DB",
-            named("Файл результата совпадает с таблицей ANKT "_w, state.ProgramDir / "ANKT.DB") },
+    std::vector<Guarded> files = {
+        { state.dataFile, std::string(SameAsData) },
+        { schema, named(SameAsSchema, schema) },
+        { SettingsPath(state), named(SameAsSettings, SettingsPath(state)) },
+        { state.ProgramDir / "ANKT.DB", named(SameAsAnkt, state.ProgramDir / "ANKT.DB") },
     };
-    const std::string& location = state.registerLocation;
-    if (!location.empty() && !location.starts_with("postgresql://") && !location.starts_with("postgres://")) {
-        const fs::path nums
-            = location.starts_with("sqlite:") ? fs::path(location.substr(7)) : fs::path(location) / "NUMS.DB";
-        inputs.push_back({ nums, named("Файл результата совпадает с реестром NUMS "_w, nums) });
-    }
-    return inputs;
+    TMainState saved = DefaultMainState(ProgramPlaces(state.SchemaDirs, state.ProgramDir));
+    ReadSettings(saved);
+    for (const std::string& location : { state.registerLocation, saved.registerLocation })
+        if (const auto file = RegisterFile(location))
+            files.push_back({ *file, named(SameAsRegister, *file) });
+    return files;
 }
 
-bool sameFile(const fs::path& a, const fs::path& b)
+// A schema file where the program looks for schema files, by its name alone.
+bool isSchemaFile(const fs::path& file, const TMainState& state)
 {
-    std::error_code ec;
-    return fs::equivalent(a, b, ec) && !ec;
+    const std::string extension = file.extension().string();
+    if (!SameName(extension, ".SCH"))
+        return false;
+    for (const fs::path& dir : state.SchemaDirs)
+        if (SameFile(file, dir / file.filename()))
+            return true;
+    return false;
 }
 
 // A file nobody may write: no write permission, or no write bit at all (which binds the
@@ -61,38 +80,35 @@ bool readOnly(const fs::path& file)
     return ::access(file.c_str(), W_OK) != 0 || (::stat(file.c_str(), &st) == 0 && (st.st_mode & 0222) == 0);
 }
 
-// The file an output name stands for: through a link to an existing file, that file, so
-// that it is replaced rather than the link.
-fs::path resolvedTarget(const fs::path& output)
-{
-    std::error_code ec;
-    if (!fs::is_symlink(fs::symlink_status(output, ec)) || !fs::exists(output, ec))
-        return output;
-    const fs::path target = fs::canonical(output, ec);
-    return ec ? output : target;
-}
-
 } // namespace
 
-std::optional<std::string> OutputProblem(const fs::path& output, const TMainState& state)
+std::optional<std::string> OutputProblem(
+    const fs::path& output, const TMainState& state, std::span<const fs::path> others)
 {
+    if (output.empty())
+        return std::string(NoOutputName);
     std::error_code ec;
     const fs::file_status status = fs::status(output, ec);
     if (fs::is_directory(status))
-        return named("Файл результата является папкой: "_w, output);
-    for (const RunInput& input : runInputs(state))
-        if (sameFile(output, input.file))
-            return input.message;
+        return named(IsDirectory, output);
+    for (const Guarded& guarded : guardedFiles(state))
+        if (SameFile(output, guarded.file))
+            return guarded.message;
+    for (const fs::path& other : others)
+        if (!other.empty() && SameFile(output, other))
+            return named(NamedTwice, output);
     if (fs::exists(status) && !fs::is_regular_file(status))
         return std::nullopt; // a device or a pipe, written directly
-    const fs::path target = resolvedTarget(output);
+    if (isSchemaFile(output, state))
+        return named(SameAsSchema, output);
+    const fs::path target = fs::exists(status) ? fs::canonical(output, ec) : output;
     const fs::path directory = target.has_parent_path() ? target.parent_path() : fs::path(".");
     if (!fs::is_directory(directory, ec))
-        return named("Нет папки для файла результата: "_w, directory);
+        return named(NoDirectory, directory);
     if (::access(directory.c_str(), W_OK | X_OK) != 0)
-        return named("Нет права записи в папку файла результата: "_w, directory);
+        return named(DirectoryReadOnly, directory);
     if (fs::exists(status) && readOnly(output))
-        return named("Файл результата защищён от записи: "_w, output);
+        return named(FileReadOnly, output);
     return std::nullopt;
 }
 

@@ -1,6 +1,7 @@
 #include "engine/dbf/DbfEngine.h"
 
 #include "base/Errors.h"
+#include "base/FileNames.h"
 #include "base/FieldText.h"
 #include "base/ReplacingFile.h"
 #include "engine/dbf/DbfFile.h"
@@ -17,18 +18,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The file of a table name in a directory: an existing file whose name differs only in
-// Latin case is taken for it.
+// The file of a table name in a directory.
 std::string resolve(const std::string& directory, const std::string& name)
 {
-    const fs::path exact = fs::path(directory) / name;
-    std::error_code ec;
-    if (fs::exists(exact, ec))
-        return exact.string();
-    for (const auto& entry : fs::directory_iterator(exact.parent_path(), ec))
-        if (SameName(entry.path().filename().string(), exact.filename().string()))
-            return entry.path().string();
-    return exact.string();
+    return FileInAnyLatinCase(directory, name).string();
 }
 
 // A code page file beside a table would override its language driver byte for readers

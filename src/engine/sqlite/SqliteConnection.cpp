@@ -2,6 +2,7 @@
 
 #include "base/CodePage.h"
 #include "base/Errors.h"
+#include "base/FileNames.h"
 #include "base/FieldText.h"
 
 #include <filesystem>
@@ -133,15 +134,7 @@ std::string QuoteName(std::string_view name)
 
 std::string TableFile(const std::string& directory, std::string_view name)
 {
-    const std::string fileName = std::string(name) + ".DB";
-    const fs::path exact = fs::path(directory) / fileName;
-    std::error_code ec;
-    if (fs::exists(exact, ec))
-        return exact.string();
-    for (const auto& entry : fs::directory_iterator(directory, ec))
-        if (SameName(entry.path().filename().string(), fileName))
-            return entry.path().string();
-    return exact.string();
+    return FileInAnyLatinCase(directory, std::string(name) + ".DB").string();
 }
 
 Connection::Connection(std::string location, std::string path, bool singleFile)

@@ -1,8 +1,8 @@
 #include "cli/PrintReportCommand.h"
 
-#include "base/Errors.h"
 #include "app/Settings.h"
 #include "base/CodePage.h"
+#include "base/Errors.h"
 #include "report/PrintToDevice.h"
 #include "report/ReportText.h"
 #include "run/OutputFile.h"

@@ -1,5 +1,8 @@
 #include "cli/ProgressBar.h"
 
+#include "base/Errors.h"
+#include "cli/StopSignals.h"
+
 #include <algorithm>
 
 namespace venqor::cli {
@@ -18,6 +21,8 @@ void ProgressBar::ProgressStart(std::uint64_t maximum)
 
 void ProgressBar::Progress(std::uint64_t position)
 {
+    if (StopSignal() != 0)
+        throw Interrupted();
     if (!enabled_)
         return;
     const int percent

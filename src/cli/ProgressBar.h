@@ -10,7 +10,8 @@
 namespace venqor::cli {
 
 // A progress bar on one terminal line, "\r[#####     ]  42%", redrawn at most ten times a
-// second; it draws nothing when its stream is no terminal. The line is cleared when the
+// second; it draws nothing when its stream is no terminal. At each step it ends the job
+// (Interrupted) once a stop signal has been noted (see StopSignals). The line is cleared when the
 // bar ends or goes out of scope, so that the next message starts on a clean line.
 class ProgressBar final : public ProgressSink {
 public:

@@ -1,6 +1,7 @@
 #include "cli/RegisterCommand.h"
 
 #include "cli/ProgressBar.h"
+#include "cli/StopSignals.h"
 #include "register/DemoRegister.h"
 #include "register/RegisterImport.h"
 
@@ -63,6 +64,7 @@ int runImport(Args& args, Io& io)
     const std::string source = positional(args, "SOURCE");
     const std::string location = positional(args, "LOCATION");
     noMoreArguments(args);
+    CatchStopSignals();
     ProgressBar bar(io.err, io.errIsTerminal);
     const std::int64_t rows = ImportRegister(source, location, &bar);
     io.err << "imported " << rows << " rows into " << targetName(location) << '\n';
@@ -84,6 +86,7 @@ int runDemo(Args& args, Io& io)
             throw UsageError(
                 (option.starts_with("--") ? "unknown option " : "unexpected argument ") + option);
     }
+    CatchStopSignals();
     ProgressBar bar(io.err, io.errIsTerminal);
     WriteDemoRegister(location, rows, seed, &bar);
     io.err << "wrote " << rows << " demo rows into " << targetName(location) << '\n';

@@ -55,8 +55,6 @@ void TerminalHost::ProgressStart(std::uint64_t maximum)
 
 void TerminalHost::Progress(std::uint64_t position)
 {
-    if (StopSignal() != 0)
-        throw Interrupted();
     if (progress_)
         progress_->Progress(position);
 }

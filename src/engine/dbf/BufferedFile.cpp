@@ -1,5 +1,6 @@
 #include "engine/dbf/BufferedFile.h"
 
+#include <cerrno>
 #include <cstring>
 
 namespace venqor::dbf {
@@ -32,10 +33,12 @@ bool BufferedFile::seekFile(std::uint64_t position, bool writing)
 bool BufferedFile::flushBuffer()
 {
     if (!buffer_.empty()) {
-        if (seekFile(base_, true) && std::fwrite(buffer_.data(), 1, buffer_.size(), file_) == buffer_.size())
+        if (seekFile(base_, true) && std::fwrite(buffer_.data(), 1, buffer_.size(), file_) == buffer_.size()) {
             filePosition_ += static_cast<std::int64_t>(buffer_.size());
-        else
+        } else {
             failed_ = true;
+            error_ = errno;
+        }
         buffer_.clear();
     }
     base_ = cursor_;
@@ -112,7 +115,9 @@ int BufferedFile::close()
 {
     const bool written = flushBuffer();
     const bool closed = std::fclose(file_) == 0;
+    const int error = written ? errno : error_;
     delete this;
+    errno = error;
     return written && closed ? 0 : EOF;
 }
 

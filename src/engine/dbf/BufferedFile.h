@@ -21,7 +21,8 @@ public:
     // 0 on success, as fseek.
     int seek(std::uint64_t offset, int whence);
     std::uint64_t tell() const { return cursor_; }
-    // 0 on success, as fflush and fclose; close() also deletes the object.
+    // 0 on success, as fflush and fclose; close() also deletes the object, and fails (errno
+    // set) when any write before it failed.
     int flush();
     int close();
 
@@ -39,6 +40,7 @@ private:
     std::int64_t filePosition_ = 0; // where stdio stands, -1 when unknown
     bool writing_ = false;          // the last stdio call was a write
     bool failed_ = false;
+    int error_ = 0; // errno of the first failed write
 };
 
 } // namespace venqor::dbf

@@ -74,9 +74,14 @@ int flushFile(SAFile handle)
     return file(handle)->flush();
 }
 
+// shapelib does not look at the result of a close, which writes out what is buffered: a
+// failure is kept for File::close to report.
 int closeFile(SAFile handle)
 {
-    return file(handle)->close();
+    const int result = file(handle)->close();
+    if (result != 0 && shapelibError.empty())
+        shapelibError = std::strerror(errno);
+    return result;
 }
 
 // The hooks for one call, with the exact path set while it runs.

@@ -6,37 +6,33 @@ namespace venqor::cli {
 
 namespace {
 
-const std::string_view Usage
-    = "Usage: venqor-cli convert DATAFILE [options]\n"
-      "\n"
-      "The conversion: every selected line of DATAFILE becomes a record of a new table, one\n"
-      "field per schema field, cut out by position and trimmed. A table name ending in .dbf\n"
-      "gives a dBASE file, .csv a CSV file (UTF-8), any other name the SQLite file NAME.DB.\n"
-      "The table replaces an earlier one of that name only when every line has been read.\n"
-      "DATAFILE is only read. The conversion writes files, never into a database: a table\n"
-      "named sqlite:... or postgresql://... is refused, and so is a table (or a report) that\n"
-      "is an input of the run, a file of the program (a schema file, venqor.ini, ANKT.DB,\n"
-      "NUMS.DB of the register), a write-protected file or the report's own file (exit\n"
-      "status 1).\n"
-      "\n"
-      "Options (each stands for a control of the main window; defaults from venqor.ini, then the\n"
-      "format detected from the first line). venqor.ini and ANKT.DB are kept in VENQOR_HOME, else\n"
-      "beside the program when it holds the schema files and may be written, else in\n"
-      "~/.config/venqor; a schema file is looked for in VENQOR_HOME, else in ~/.config/venqor,\n"
-      "beside the program and in ../share/venqor.\n"
-      "  --format TEXT         data format (ЕДВ-3, ЕДВ-4, ЕДВ-4В, ФОМС, ФСС, ОСЗН): sets schema,\n"
-      "                        table name and selection text\n"
-      "  --schema NAME         schema file NAME.SCH\n"
-      "  --table NAME          the table, beside venqor.ini (the format gives EDV4.DBF and the\n"
-      "                        like, else edv.dbf); a name with a directory is written there\n"
-      "  --condition TEXT      which lines: Все (all), Только (only), Кроме (all but)\n"
-      "  --match TEXT          how the text is looked for: \"начинаюшиеся с\" (lines starting\n"
-      "                        with it), содержащие (containing it), \"не содержащие\" (lacking it)\n"
-      "  --record-type TEXT    the text looked for in each line (also spelled --value)\n"
-      "  --report FILE         also save the report as text (Windows-1251, CR LF)\n"
-      "  --quiet               no report on standard output\n"
-      "\n"
-      "Exit status: 0 the table was written, 1 the conversion could not run, 2 a usage error.\n";
+const std::string Usage
+    = std::string("Usage: venqor-cli convert DATAFILE [options]\n"
+                  "\n"
+                  "The conversion: every selected line of DATAFILE becomes a record of a new table, one\n"
+                  "field per schema field, cut out by position and trimmed. A table name ending in .dbf\n"
+                  "gives a dBASE file, .csv a CSV file (UTF-8), any other name the SQLite file NAME.DB.\n"
+                  "The table replaces an earlier one of that name only when every line has been read.\n"
+                  "DATAFILE is only read. The conversion writes files, never into a database: a table\n"
+                  "named sqlite:... or postgresql://... is refused, and so is a table (or a report) that\n"
+                  "is an input of the run, a file of the program (a schema file, venqor.ini, ANKT.DB,\n"
+                  "NUMS.DB of the register), a write-protected file or the report's own file (exit\n"
+                  "status 1).\n"
+                  "\n")
+    + std::string(OptionsIntro)
+    + std::string(
+        "  --format TEXT         data format (ЕДВ-3, ЕДВ-4, ЕДВ-4В, ФОМС, ФСС, ОСЗН): sets schema,\n"
+        "                        table name and selection text\n"
+        "  --schema NAME         schema file NAME.SCH\n"
+        "  --table NAME          the table, beside venqor.ini (the format gives EDV4.DBF and the\n"
+        "                        like, else edv.dbf); a name with a directory is written there\n"
+        "  --condition TEXT      which lines: Все (all), Только (only), Кроме (all but)\n"
+        "  --match TEXT          how the text is looked for: \"начинаюшиеся с\" (lines starting\n"
+        "                        with it), содержащие (containing it), \"не содержащие\" (lacking it)\n"
+        "  --record-type TEXT    the text looked for in each line (also spelled --value)\n")
+    + std::string(ReportOptions)
+    + std::string("\n"
+                  "Exit status: 0 the table was written, 1 the conversion could not run, 2 a usage error.\n");
 
 } // namespace
 

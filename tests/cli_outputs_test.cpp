@@ -136,6 +136,9 @@ TEST(CliOutputs, EachOutputThatMayNotBeWrittenIsRefusedBeforeAnythingRuns)
             "Файл результата назван дважды" },
         { "the register as the printer", { "print-report", "HOME/report.txt", "--to", "HOME/reg/NUMS.DB" }, 1,
             "Файл результата совпадает с реестром NUMS" },
+        { "a register venqor.ini does not name", { "convert", "HOME/data.txt", "--table", "HOME/other/nums" },
+            1, "Файл результата совпадает с реестром NUMS",
+            [](const Home& h) { fs::create_directory(h.dir.path() / "other"); } },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.edge);
@@ -275,6 +278,21 @@ TEST(CliOutputs, AnOutputStoppedByCtrlCLeavesTheEarlierFile)
         EXPECT_EQ(test::readFile(home.dir.file(kind.file)), "earlier");
         EXPECT_EQ(home.temporaries(), std::vector<std::string>());
     }
+}
+
+TEST(CliOutputs, ADemoRegisterStoppedByCtrlCLeavesTheEarlierRegister)
+{
+    Home home;
+    const std::string earlier = test::readFile(home.dir.file("reg/NUMS.DB"));
+    const test::CliProcess process = test::startCli(home.logs, "demo",
+        { "register", "demo", home.dir.file("reg"), "--rows", "5000000" },
+        { "VENQOR_HOME=" + home.dir.path().string() });
+    EXPECT_TRUE(eventually([&] { return !home.temporaries().empty(); }));
+    ::kill(process.pid, SIGINT);
+    const test::CliOutcome run = test::waitCli(process);
+    EXPECT_EQ(run.status, 128 + SIGINT) << run.err;
+    EXPECT_EQ(test::readFile(home.dir.file("reg/NUMS.DB")), earlier);
+    EXPECT_EQ(home.temporaries(), std::vector<std::string>());
 }
 
 } // namespace

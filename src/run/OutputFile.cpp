@@ -60,6 +60,20 @@ std::vector<Guarded> guardedFiles(const TMainState& state)
     return files;
 }
 
+// A file named as one of the program's own files wherever it is (the register NUMS.DB,
+// ANKT.DB and venqor.ini of another program directory); the message refusing it.
+std::optional<std::string> ownFileName(const fs::path& file)
+{
+    const std::string name = file.filename().string();
+    if (SameName(name, "NUMS.DB"))
+        return named(SameAsRegister, file);
+    if (SameName(name, "ANKT.DB"))
+        return named(SameAsAnkt, file);
+    if (SameName(name, "venqor.ini"))
+        return named(SameAsSettings, file);
+    return std::nullopt;
+}
+
 // A schema file where the program looks for schema files, by its name alone.
 bool isSchemaFile(const fs::path& file, const TMainState& state)
 {
@@ -101,6 +115,8 @@ std::optional<std::string> OutputProblem(
         return std::nullopt; // a device or a pipe, written directly
     if (isSchemaFile(output, state))
         return named(SameAsSchema, output);
+    if (const auto problem = ownFileName(fs::exists(status) ? fs::canonical(output, ec) : output))
+        return problem;
     const fs::path target = fs::exists(status) ? fs::canonical(output, ec) : output;
     const fs::path directory = target.has_parent_path() ? target.parent_path() : fs::path(".");
     if (!fs::is_directory(directory, ec))

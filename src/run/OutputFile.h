@@ -16,7 +16,9 @@ namespace venqor {
 //   Latin case as the table engines fold it;
 // - the program's own files, whether they exist yet or not: a schema file where schema
 //   files are looked for, venqor.ini, ANKT.DB, and NUMS.DB of the run's register and of the
-//   register venqor.ini names (or the file a "sqlite:" location names);
+//   register venqor.ini names (or the file a "sqlite:" location names); and wherever it is,
+//   a file named NUMS.DB, ANKT.DB or venqor.ini (another program directory's, or a
+//   register's);
 // - one of `others`, the files the run writes besides (the report, a table): no file is
 //   named twice;
 // - a file that may not be written (write-protected), or one in a directory that is

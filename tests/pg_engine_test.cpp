@@ -2,9 +2,9 @@
 // share is in register_engine_test): run under scripts/with-postgres, which exports
 // VENQOR_PG_URI. Without it every test fails.
 
-#include "engine/pg/PgEngine.h"
 #include "base/CodePage.h"
 #include "base/Errors.h"
+#include "engine/pg/PgEngine.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -131,10 +131,24 @@ const ConnectCase connectCases[] = {
     { "PasswordParameter",
         [](const std::string& uri, const std::string&) { return uri + "&password=s3cret"; },
         "a password in the location is not accepted" },
+    { "PercentEncodedPasswordKey",
+        [](const std::string& uri, const std::string&) { return uri + "&pass%77ord=s3cret"; },
+        "a password in the location is not accepted" },
+    { "RepeatedPasswordParameter",
+        [](const std::string& uri, const std::string&) { return uri + "&password=s3cret&password=s3cret2"; },
+        "a password in the location is not accepted" },
     { "MalformedUriQuotingThePassword",
         [](const std::string&, const std::string&) {
             return std::string("postgresql://venqor:s3cret@[::1/x");
         },
+        "a password in the location is not accepted" },
+    { "SlashInsideThePassword",
+        [](const std::string&, const std::string&) {
+            return std::string("postgresql://venqor:s3cret/PW@host");
+        },
+        "a password in the location is not accepted" },
+    { "MalformedUri",
+        [](const std::string&, const std::string&) { return std::string("postgresql://venqor@[::1/x"); },
         "invalid location" },
     { "UnknownParameter", [](const std::string& uri, const std::string&) { return uri + "&colour=red"; },
         "invalid URI query parameter" },

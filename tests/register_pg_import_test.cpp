@@ -2,11 +2,11 @@
 // scripts/with-postgres; without it these tests fail), held against the same import into
 // an SQLite directory. Each test works in a schema of its own.
 #include "app/MainState.h"
+#include "base/CodePage.h"
+#include "base/Errors.h"
 #include "commands/NameCheck.h"
 #include "register/DemoRegister.h"
 #include "register/RegisterImport.h"
-#include "base/CodePage.h"
-#include "base/Errors.h"
 #include "support/DbfFixtures.h"
 #include "support/PgQuery.h"
 #include "support/RunCli.h"
@@ -265,6 +265,10 @@ TEST(RegisterPgImport, BadLocationsSayWhyExitOneAndChangeNothing)
         { "role without the right to create tables", schema.uri() + "&user=venqor_no_create",
             "NUMS: cannot create the new table: permission denied for schema " + schema.name() },
         { "password in the location", schema.uri() + "&password=s3cret",
+            "a password in the location is not accepted" },
+        { "percent-encoded password key", schema.uri() + "&pass%77ord=s3cret",
+            "a password in the location is not accepted" },
+        { "malformed location with a password", "postgresql://venqor:s3cret/PW@localhost/venqor",
             "a password in the location is not accepted" },
     };
     for (const auto& c : cases) {

@@ -1,5 +1,6 @@
 #include "cli/RegisterCommand.h"
 
+#include "base/Passwords.h"
 #include "cli/ProgressBar.h"
 #include "register/DemoRegister.h"
 #include "register/RegisterImport.h"
@@ -49,13 +50,13 @@ void noMoreArguments(Args& args)
 }
 
 // Where the register went, for the closing message: the file in a directory, the table
-// elsewhere.
+// elsewhere; any password shown as ***.
 std::string targetName(const std::string& location)
 {
     for (const std::string_view scheme : { "sqlite:", "postgresql://", "postgres://" })
         if (location.starts_with(scheme))
-            return "NUMS of " + location;
-    return (std::filesystem::path(location) / "NUMS.DB").string();
+            return "NUMS of " + ShownLocation(location);
+    return ShownLocation((std::filesystem::path(location) / "NUMS.DB").string());
 }
 
 int runImport(Args& args, Io& io)

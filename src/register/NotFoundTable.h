@@ -33,9 +33,9 @@ public:
         std::string_view birth, std::string_view sex);
 
     struct Outcome {
-        std::int32_t stored = 0;
-        std::int32_t alreadyThere = 0; // numbers the table held already: left out
-        std::int32_t refused = 0;      // rows the table would not take
+        std::int64_t stored = 0;
+        std::int64_t alreadyThere = 0; // numbers the table held already: left out
+        std::int64_t refused = 0;      // rows the table would not take
         std::string firstRefusal;      // why the first of them was refused (UTF-8)
     };
     // Writes the people kept; TableError when the table cannot be written at all, and then

@@ -172,18 +172,17 @@ TEST_F(PgEngineTest, TextsOfDifferentFieldsStayValidTogether)
     EXPECT_EQ(birth, "31.01.1950");
 }
 
-TEST_F(PgEngineTest, EmptyKeyValuesMatchNullAndEmptyFields)
+TEST_F(PgEngineTest, EmptyNamesMatchNullAndEmptyFieldsAndTheZeroDateNoRecord)
 {
-    db->execute(
-        "INSERT INTO nums (num, fam, nam, otch, birth) VALUES (1, 'A', 'B', NULL, NULL), (2, 'C', 'D', '', "
-        "'2001-02-03')");
+    db->execute("INSERT INTO nums (num, fam, nam, otch, birth) VALUES (1, 'A', 'B', NULL, '2001-02-03'),"
+                " (2, 'C', 'D', '', '2001-02-03'), (3, 'E', 'F', 'G', NULL)");
     nums->setIndexFields("FAM;NAM;OTCH;BIRTH");
-    ASSERT_TRUE(nums->findKey("A", "B", "", ZeroDate));
+    ASSERT_TRUE(nums->findKey("A", "B", "", date(2001, 2, 3)));
     EXPECT_EQ(nums->fieldText("OTCH"), "");
-    EXPECT_EQ(nums->fieldDate("BIRTH"), ZeroDate);
-    EXPECT_EQ(nums->fieldText("BIRTH"), "");
     ASSERT_TRUE(nums->findKey("C", "D", "", date(2001, 2, 3)));
     EXPECT_EQ(nums->fieldInt("NUM"), 2);
+    EXPECT_FALSE(nums->findKey("E", "F", "G", ZeroDate));
+    EXPECT_FALSE(nums->findKey("A", "B", "", ZeroDate));
 }
 
 TEST_F(PgEngineTest, IndexesAreFoundByExactlyTheirFields)

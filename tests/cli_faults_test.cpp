@@ -125,7 +125,13 @@ TEST(CliFaults, EachSituationHasItsStatusAndMessageAndLeavesTheFilesAlone)
             "Реестр NUMS недоступен" },
         { "statement that would write the register",
             [&](const Home& h) { h.dir.write("venqor.ini", deleting); },
-            { "HOME/d.txt", "--register", "HOME/reg", "--query" }, 0, "readonly" },
+            { "HOME/d.txt", "--register", "HOME/reg", "--query" }, 0, "a query only reads" },
+        { "statement that would attach a file",
+            [&](const Home& h) {
+                h.dir.write("venqor.ini",
+                    "[Init]\r\nSQL1=ATTACH DATABASE '" + h.dir.file("x") + "' || :NUM AS e\r\n");
+            },
+            { "HOME/d.txt", "--register", "HOME/reg", "--query" }, 0, "a query only reads" },
         { "register without a field the check reads",
             [&](const Home& h) { h.dir.write("venqor.ini", numberOnly); },
             { "HOME/d.txt", "--register", "HOME/reg", "--query" }, 0, "NAM" },

@@ -184,7 +184,9 @@ struct IndexDef {
 };
 
 // A parameterised statement with named parameters (:NAME), prepared once and re-run with
-// new parameter values; the first row of its result is current after open().
+// new parameter values; the first row of its result is current after open(). A query only
+// reads: where the engine can tell, a statement that would write, change a setting or attach
+// a file is refused by open() (a TableError), before it runs.
 class Query : public RecordReader {
 public:
     virtual void setSql(std::string_view sql) = 0;

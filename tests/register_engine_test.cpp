@@ -565,6 +565,27 @@ TEST_P(TableWriting, CreateReplacesTheTable)
     EXPECT_EQ(countRows(*db, "CONV"), 0);
 }
 
+TEST_P(TableWriting, CreateIfMissingMakesATableOnceAndKeepsItsRows)
+{
+    const Location location(GetParam(), testName());
+    {
+        const auto db = OpenDatabase(location.uri());
+        const auto table = db->table("ANKT");
+        table->createIfMissing(anktFields(), "NUM");
+        table->open();
+        table->insert();
+        table->setField(table->fieldIndex("NUM"), std::int64_t { 100000001 });
+        table->post();
+    }
+    // Another run meets the table as the first one left it, whatever layout it would make.
+    const auto db = OpenDatabase(location.uri());
+    const auto table = db->table("ANKT");
+    table->createIfMissing({ { "OTHER", FieldType::Integer, 0 } }, "OTHER");
+    table->open();
+    EXPECT_EQ(table->fieldCount(), 8);
+    EXPECT_EQ(countRows(*db, "ANKT"), 1);
+}
+
 TEST_P(TableWriting, OpeningAMissingTableNamesIt)
 {
     const Location location(GetParam(), testName());

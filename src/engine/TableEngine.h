@@ -110,6 +110,17 @@ public:
     // primaryKey names the field of a unique primary index, or is empty for none. The table
     // is left closed: open() it to add records.
     virtual void create(const std::vector<FieldDef>& fields, std::string_view primaryKey) = 0;
+    // The same, unless a table of that name exists, which is then left as it is with its
+    // records. Where the engine has transactions, two callers at once make the table once.
+    virtual void createIfMissing(const std::vector<FieldDef>& fields, std::string_view primaryKey)
+    {
+        try {
+            open();
+            close();
+        } catch (const std::exception&) {
+            create(fields, primaryKey);
+        }
+    }
     virtual int fieldCount() const = 0;
 
     // A pending record: insert, set its fields, then post (TableError on a refused record,

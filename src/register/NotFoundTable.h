@@ -13,7 +13,7 @@ class Database;
 class Table;
 
 // The table ANKT of the people whose numbers the register lacks: ANKT.DB in a directory,
-// created with its layout when the file is missing:
+// created with its layout when it holds no such table (an existing one is never replaced):
 //   NUM integer (unique primary index), FAM text 25, NAM text 20, OTCH text 20,
 //   BIRTH date, COND text 1, SEX text 1, DATMOD date.
 // The people of a run are kept in memory and written at its end in one short write

@@ -144,22 +144,15 @@ public:
     void create(const std::vector<FieldDef>& fields, std::string_view primaryKey) override
     {
         close();
-        const std::string table = Identifier(name_, *conn_, name_);
-        std::string sql = "DROP TABLE IF EXISTS " + table + "; CREATE TABLE " + table + " (";
-        bool keyFound = primaryKey.empty();
-        for (std::size_t i = 0; i < fields.size(); ++i) {
-            const FieldDef& field = fields[i];
-            if (i > 0)
-                sql += ", ";
-            sql += Identifier(field.name, *conn_, name_) + " " + pg::SqlType(field);
-            keyFound = keyFound || SameName(field.name, primaryKey);
-        }
-        if (!keyFound)
-            record_.fail("the primary key " + std::string(primaryKey) + " is none of the fields");
-        if (!primaryKey.empty())
-            sql += ", PRIMARY KEY (" + Identifier(primaryKey, *conn_, name_) + ")";
-        sql += ")";
-        conn_->exec(Cp1251ToUtf8(sql), name_);
+        conn_->exec(Cp1251ToUtf8("DROP TABLE IF EXISTS " + Identifier(name_, *conn_, name_)
+                        + "; CREATE TABLE " + columnsSql(fields, primaryKey)),
+            name_);
+    }
+
+    void createIfMissing(const std::vector<FieldDef>& fields, std::string_view primaryKey) override
+    {
+        close();
+        conn_->exec(Cp1251ToUtf8("CREATE TABLE IF NOT EXISTS " + columnsSql(fields, primaryKey)), name_);
     }
 
     int fieldCount() const override
@@ -230,6 +223,25 @@ private:
     {
         if (!open_)
             record_.fail("the table is not open");
+    }
+
+    // The table's name and its columns in parentheses, for CREATE TABLE.
+    std::string columnsSql(const std::vector<FieldDef>& fields, std::string_view primaryKey) const
+    {
+        std::string sql = Identifier(name_, *conn_, name_) + " (";
+        bool keyFound = primaryKey.empty();
+        for (std::size_t i = 0; i < fields.size(); ++i) {
+            const FieldDef& field = fields[i];
+            if (i > 0)
+                sql += ", ";
+            sql += Identifier(field.name, *conn_, name_) + " " + pg::SqlType(field);
+            keyFound = keyFound || SameName(field.name, primaryKey);
+        }
+        if (!keyFound)
+            record_.fail("the primary key " + std::string(primaryKey) + " is none of the fields");
+        if (!primaryKey.empty())
+            sql += ", PRIMARY KEY (" + Identifier(primaryKey, *conn_, name_) + ")";
+        return sql + ")";
     }
 
     void dropLookups() noexcept

@@ -188,6 +188,15 @@ public:
         fields_ = fields;
     }
 
+    void createIfMissing(const std::vector<FieldDef>& fields, std::string_view primaryKey) override
+    {
+        close();
+        const std::string columns = ColumnDefinitions(fields, primaryKey, owner_);
+        const std::string table = connection_->schemaOf(name_, true) + "." + QuoteName(Cp1251ToUtf8(name_));
+        // One statement: SQLite's write lock makes it once whoever else runs it at once.
+        run("CREATE TABLE IF NOT EXISTS " + table + " (" + columns + ")");
+    }
+
     void insert() override
     {
         requireOpen();

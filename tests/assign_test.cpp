@@ -33,7 +33,8 @@ constexpr std::string_view Schema = "[TEST]\r\n"
 constexpr std::string_view Register = "NUM,FAM,NAM,OTCH,BIRTH\n"
                                       "112233445,ИВАНОВ,ИВАН,ИВАНОВИЧ,1950-03-15\n"
                                       "123456789,СИДОРОВА,АННА,ПЕТРОВНА,1948-07-01\n"
-                                      "234567891,СМИРНОВ,ПЁТР,СЕРГЕЕВИЧ,1939-11-20\n";
+                                      "234567891,СМИРНОВ,ПЁТР,СЕРГЕЕВИЧ,1939-11-20\n"
+                                      "345678912,БЕЗДАТОВ,ИЛЬЯ,ИЛЬИЧ,\n";
 
 const std::string Ivanov = "112-233-445 95";
 
@@ -110,6 +111,13 @@ std::vector<AssignCase> assignCases()
             { "    1 Найден стр.№ " + Ivanov + " для ИВАНОВ ИВАН" }, "Проставлено 1 номеров, исправлено: 0" },
         { "empty number, person not found", { record("", "ИВАНОВ", "ИВАН", "ИВАНОВИЧ", "1950-03-16") },
             { record("", "ИВАНОВ", "ИВАН", "ИВАНОВИЧ", "1950-03-16") }, {},
+            "Проставлено 0 номеров, исправлено: 0" },
+        // A namesake without a birth date is no proof of identity, in either mode.
+        { "empty birth date finds no namesake without one", { record("", "БЕЗДАТОВ", "ИЛЬЯ", "ИЛЬИЧ", "") },
+            { record("", "БЕЗДАТОВ", "ИЛЬЯ", "ИЛЬИЧ", "") }, {}, "Проставлено 0 номеров, исправлено: 0" },
+        { "unreadable birth date finds no namesake without one",
+            { record("", "БЕЗДАТОВ", "ИЛЬЯ", "ИЛЬИЧ", "1950-02-30") },
+            { record("", "БЕЗДАТОВ", "ИЛЬЯ", "ИЛЬИЧ", "1950-02-30") }, {},
             "Проставлено 0 номеров, исправлено: 0" },
         { "nine zeros are cleared without a correction", { record("000-000-000 00", "ПЕТРОВ") },
             { record("", "ПЕТРОВ") }, {}, "Проставлено 0 номеров, исправлено: 0" },

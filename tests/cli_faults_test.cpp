@@ -128,7 +128,13 @@ TEST(CliFaults, EachSituationHasItsStatusAndMessageAndLeavesTheFilesAlone)
             "Реестр NUMS недоступен" },
         { "statement that would write the register",
             [&](const Home& h) { h.dir.write("venqor.ini", deleting); },
-            { "HOME/d.txt", "--register", "HOME/reg", "--query" }, 0, "readonly" },
+            { "HOME/d.txt", "--register", "HOME/reg", "--query" }, 0, "a query only reads" },
+        { "statement that would attach a file",
+            [&](const Home& h) {
+                h.dir.write("venqor.ini",
+                    "[Init]\r\nSQL1=ATTACH DATABASE '" + h.dir.file("x") + "' || :NUM AS e\r\n");
+            },
+            { "HOME/d.txt", "--register", "HOME/reg", "--query" }, 0, "a query only reads" },
         { "register without a field the check reads",
             [&](const Home& h) { h.dir.write("venqor.ini", numberOnly); },
             { "HOME/d.txt", "--register", "HOME/reg", "--query" }, 0, "NAM" },
@@ -302,6 +308,27 @@ TEST(CliFaults, ASilentDatabaseServerMakesTheRunGoOnWithoutTheRegister)
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(30));
     EXPECT_EQ(run.status, 3) << run.err;
     EXPECT_NE(run.err.find("Реестр NUMS недоступен"), std::string::npos) << run.err;
+}
+
+TEST(CliFaults, NoMessageOrReportLineShowsAPasswordOfTheLocation)
+{
+    Home home;
+    const std::string server = "127.0.0.1:1/venqor";
+    for (const std::string& location : { "postgresql://u:s3cret@" + server,
+             "postgresql://" + server + "?password=s3cret", "postgresql://" + server + "?pass%77ord=s3cret",
+             "postgresql://" + server + "?password=a&password=s3cret",
+             "postgresql://u:s3cret/PW@" + server }) {
+        SCOPED_TRACE(location);
+        const auto check = home.check({ home.dir.file("d.txt"), "--register", location });
+        EXPECT_EQ(check.status, 3) << check.err;
+        EXPECT_NE(check.out.find("Реестр NUMS недоступен"), std::string::npos) << check.out;
+        EXPECT_NE(check.err.find("***"), std::string::npos) << check.err;
+        const auto import
+            = test::runCliHere({ "register", "import", test::SourceFile("samples/register.csv"), location });
+        EXPECT_EQ(import.status, 1) << import.err;
+        for (const std::string& text : { check.out, check.err, import.out, import.err })
+            EXPECT_EQ(text.find("s3cret"), std::string::npos) << text;
+    }
 }
 
 TEST(CliFaults, VersionIsPrinted)

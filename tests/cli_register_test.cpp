@@ -67,6 +67,25 @@ TEST(CliRegister, FailedImportSaysWhereAndLeavesTheRegister)
     EXPECT_EQ(test::readFile(reg + "/NUMS.DB"), before);
 }
 
+TEST(CliRegister, AHeaderWithoutRowsReplacesTheRegisterOnlyWhenAskedTo)
+{
+    TempDir dir;
+    const std::string reg = dir.file("reg");
+    ASSERT_EQ(test::runCli(dir, { "register", "demo", reg, "--rows", "10" }).status, 0);
+    const std::string before = test::readFile(reg + "/NUMS.DB");
+    const std::string source = dir.write("r.csv", "NUM,FAM,NAM,OTCH,BIRTH\n");
+    const CliRun refused = test::runCli(dir, { "register", "import", source, reg });
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.err.find(source + ", line 1: no rows to import"), std::string::npos) << refused.err;
+    EXPECT_NE(refused.err.find("--allow-empty"), std::string::npos) << refused.err;
+    EXPECT_EQ(test::readFile(reg + "/NUMS.DB"), before);
+
+    const CliRun allowed = test::runCli(dir, { "register", "import", source, reg, "--allow-empty" });
+    EXPECT_EQ(allowed.status, 0) << allowed.err;
+    EXPECT_EQ(allowed.err, "imported 0 rows into " + reg + "/NUMS.DB\n");
+    EXPECT_EQ(rowCount(reg + "/NUMS.DB"), "0");
+}
+
 TEST(CliRegister, DemoWritesTheRowsAskedFor)
 {
     TempDir dir;

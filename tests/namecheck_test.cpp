@@ -405,8 +405,32 @@ TEST(NameCheck, NotFoundPeopleAreCollectedIntoAnktOnceAcrossRuns)
         (std::vector<std::string> {
             "rows: 1", std::to_string(246813579) + "|ВОЛКОВ|АНДРЕЙ|МИХАЙЛОВИЧ|03.03.1961|М" }));
 
+    ASSERT_EQ(run.result.shortfalls.size(), 1u);
+    EXPECT_TRUE(
+        Cp1251ToUtf8(run.result.shortfalls[0]).starts_with("Таблица ANKT не приняла записей: 1, первая: "))
+        << Cp1251ToUtf8(run.result.shortfalls[0]);
+
+    // A number ANKT holds already is left out, not refused.
     run.run({ record(num(246813579), "Волков", "Андрей", "Михайлович", "1961-03-03"),
         record(num(975318642), "Зайцева", "Вера", "", "", "Ж") });
+    EXPECT_TRUE(run.result.shortfalls.empty()) << Cp1251ToUtf8(run.result.shortfalls.front());
+    EXPECT_EQ(Cp1251ToUtf8(run.host.messages.back()).find("ANKT"), std::string::npos)
+        << Cp1251ToUtf8(run.host.messages.back());
+    EXPECT_EQ(anktRows(run.dir.path().string(), { 246813579, 975318642 }),
+        (std::vector<std::string> { "rows: 2",
+            std::to_string(246813579) + "|ВОЛКОВ|АНДРЕЙ|МИХАЙЛОВИЧ|03.03.1961|М",
+            std::to_string(975318642) + "|ЗАЙЦЕВА|ВЕРА|||Ж" }));
+}
+
+TEST(NameCheck, AnAnktFileNamedInOtherLettersKeepsItsRows)
+{
+    NameCheckRun run;
+    run.state.collectNotFound = true;
+    run.run({ record(num(246813579), "Волков", "Андрей", "Михайлович", "1961-03-03") });
+    std::filesystem::rename(run.dir.path() / "ANKT.DB", run.dir.path() / "ankt.db");
+    run.run({ record(num(975318642), "Зайцева", "Вера", "", "", "Ж") });
+    EXPECT_TRUE(run.result.shortfalls.empty());
+    EXPECT_FALSE(std::filesystem::exists(run.dir.path() / "ANKT.DB"));
     EXPECT_EQ(anktRows(run.dir.path().string(), { 246813579, 975318642 }),
         (std::vector<std::string> { "rows: 2",
             std::to_string(246813579) + "|ВОЛКОВ|АНДРЕЙ|МИХАЙЛОВИЧ|03.03.1961|М",

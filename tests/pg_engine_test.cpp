@@ -131,10 +131,24 @@ const ConnectCase connectCases[] = {
     { "PasswordParameter",
         [](const std::string& uri, const std::string&) { return uri + "&password=s3cret"; },
         "a password in the location is not accepted" },
+    { "PercentEncodedPasswordKey",
+        [](const std::string& uri, const std::string&) { return uri + "&pass%77ord=s3cret"; },
+        "a password in the location is not accepted" },
+    { "RepeatedPasswordParameter",
+        [](const std::string& uri, const std::string&) { return uri + "&password=s3cret&password=s3cret2"; },
+        "a password in the location is not accepted" },
     { "MalformedUriQuotingThePassword",
         [](const std::string&, const std::string&) {
             return std::string("postgresql://venqor:s3cret@[::1/x");
         },
+        "a password in the location is not accepted" },
+    { "SlashInsideThePassword",
+        [](const std::string&, const std::string&) {
+            return std::string("postgresql://venqor:s3cret/PW@host");
+        },
+        "a password in the location is not accepted" },
+    { "MalformedUri",
+        [](const std::string&, const std::string&) { return std::string("postgresql://venqor@[::1/x"); },
         "invalid location" },
     { "UnknownParameter", [](const std::string& uri, const std::string&) { return uri + "&colour=red"; },
         "invalid URI query parameter" },
@@ -158,18 +172,17 @@ TEST_F(PgEngineTest, TextsOfDifferentFieldsStayValidTogether)
     EXPECT_EQ(birth, "31.01.1950");
 }
 
-TEST_F(PgEngineTest, EmptyKeyValuesMatchNullAndEmptyFields)
+TEST_F(PgEngineTest, EmptyNamesMatchNullAndEmptyFieldsAndTheZeroDateNoRecord)
 {
-    db->execute(
-        "INSERT INTO nums (num, fam, nam, otch, birth) VALUES (1, 'A', 'B', NULL, NULL), (2, 'C', 'D', '', "
-        "'2001-02-03')");
+    db->execute("INSERT INTO nums (num, fam, nam, otch, birth) VALUES (1, 'A', 'B', NULL, '2001-02-03'),"
+                " (2, 'C', 'D', '', '2001-02-03'), (3, 'E', 'F', 'G', NULL)");
     nums->setIndexFields("FAM;NAM;OTCH;BIRTH");
-    ASSERT_TRUE(nums->findKey("A", "B", "", ZeroDate));
+    ASSERT_TRUE(nums->findKey("A", "B", "", date(2001, 2, 3)));
     EXPECT_EQ(nums->fieldText("OTCH"), "");
-    EXPECT_EQ(nums->fieldDate("BIRTH"), ZeroDate);
-    EXPECT_EQ(nums->fieldText("BIRTH"), "");
     ASSERT_TRUE(nums->findKey("C", "D", "", date(2001, 2, 3)));
     EXPECT_EQ(nums->fieldInt("NUM"), 2);
+    EXPECT_FALSE(nums->findKey("E", "F", "G", ZeroDate));
+    EXPECT_FALSE(nums->findKey("A", "B", "", ZeroDate));
 }
 
 TEST_F(PgEngineTest, IndexesAreFoundByExactlyTheirFields)

@@ -208,6 +208,14 @@ std::string dbfWithRecord(const DbfRecord& record)
     return test::readFile(path);
 }
 
+std::string dbfWithoutRecords()
+{
+    TempDir scratch;
+    const std::string path = scratch.file("t.dbf");
+    WriteDbf(path, "LDID/201", false, {});
+    return test::readFile(path);
+}
+
 std::string dbfWithLogicalNum()
 {
     TempDir scratch;
@@ -233,6 +241,10 @@ TEST(RegisterImport, RefusesWhatItCannotTakeWholly)
     const std::string good = "123456789,ИВАНОВ,ИВАН,ИВАНОВИЧ,19500115\n";
     const Case cases[] = {
         { "missing column", "r.csv", "NUM,FAM,OTCH,BIRTH\n1,А,В,\n", ", line 1", ": no column NAM" },
+        { "no birth date column", "r.csv", "NUM,FAM,NAM,OTCH\n1001,А,Б,В\n", ", line 1",
+            ": no column BIRTH" },
+        { "header without rows", "r.csv", header, ", line 1", ": no rows to import" },
+        { "dBASE file without records", "r.dbf", dbfWithoutRecords(), ", header", ": no rows to import" },
         { "column named twice", "r.csv", "NUM,FAM,NAM,OTCH,BIRTH,fam\n", ", line 1",
             ": column FAM is named twice" },
         { "empty file", "r.csv", "\n", ", line 1", ": the file is empty" },

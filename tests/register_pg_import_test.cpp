@@ -266,6 +266,10 @@ TEST(RegisterPgImport, BadLocationsSayWhyExitOneAndChangeNothing)
             "NUMS: cannot create the new table: permission denied for schema " + schema.name() },
         { "password in the location", schema.uri() + "&password=s3cret",
             "a password in the location is not accepted" },
+        { "percent-encoded password key", schema.uri() + "&pass%77ord=s3cret",
+            "a password in the location is not accepted" },
+        { "malformed location with a password", "postgresql://venqor:s3cret/PW@localhost/venqor",
+            "a password in the location is not accepted" },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.edge);

@@ -55,6 +55,54 @@ TEST(SqliteEngine, EachTableOfADirectoryIsItsOwnFile)
     EXPECT_NO_THROW(b->setIndexFields("NAME"));
 }
 
+TEST(SqliteEngine, AQueryOnlyReadsAndMakesNoFile)
+{
+    const TempDir dir;
+    const TempDir elsewhere; // where the statements below would make their files
+    const std::string x = elsewhere.file("x");
+    const struct {
+        const char* name;
+        std::string sql;
+        bool reads;
+    } cases[] = {
+        { "select with functions and a recursive part",
+            "WITH RECURSIVE r(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM r WHERE n < 3)"
+            " SELECT abs(-NUM) AS N FROM A, r WHERE NUM = :NUM AND n = 3",
+            true },
+        { "attach of a name made from a parameter", "ATTACH DATABASE '" + x + "' || :NUM AS e", false },
+        { "vacuum into a file", "VACUUM INTO '" + x + "'", false },
+        { "delete", "DELETE FROM A WHERE NUM = :NUM", false },
+        { "temporary table", "CREATE TEMP TABLE t AS SELECT * FROM A WHERE NUM = :NUM", false },
+        { "pragma that sets", "PRAGMA user_version = 7", false },
+        { "pragma read as a table", "SELECT * FROM pragma_table_info('A') WHERE cid = :NUM", false },
+        { "detach of the table's file", "DETACH DATABASE A", false },
+    };
+    const auto db = OpenDatabase(dir.path().string());
+    addNumbers(*db, "A", { 1, 2 });
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto query = db->query();
+        query->setSql(c.sql);
+        query->prepare();
+        if (c.sql.find(":NUM") != std::string::npos)
+            query->setParam("NUM", std::int64_t { 1 });
+        if (c.reads) {
+            query->open();
+            EXPECT_EQ(query->fieldInt("N"), 1);
+            continue;
+        }
+        try {
+            query->open();
+            ADD_FAILURE() << "ran";
+        } catch (const TableError& error) {
+            EXPECT_NE(std::string(error.what()).find("a query only reads"), std::string::npos)
+                << error.what();
+        }
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(elsewhere.path()));
+    EXPECT_EQ(single(*db, "SELECT count(*) FROM A"), 2);
+}
+
 TEST(SqliteEngine, ADirectoryMayHoldMoreFilesThanSqliteAttachesAtOnce)
 {
     const TempDir dir;

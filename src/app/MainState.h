@@ -35,8 +35,8 @@ struct TMainState {
 
     // The window's own fields.
     TFieldList Fields {};
-    std::int32_t RecordCount = 0;
-    std::int32_t ErrorCount = 0;
+    std::int64_t RecordCount = 0;
+    std::int64_t ErrorCount = 0;
     std::string SchemaName;
     std::string CopyValue;
     std::string Sql1Text;

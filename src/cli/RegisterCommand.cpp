@@ -1,5 +1,6 @@
 #include "cli/RegisterCommand.h"
 
+#include "base/Passwords.h"
 #include "cli/ProgressBar.h"
 #include "cli/StopSignals.h"
 #include "register/DemoRegister.h"
@@ -11,7 +12,7 @@ namespace venqor::cli {
 
 namespace {
 
-constexpr std::string_view usage = R"(Usage: venqor-cli register import SOURCE LOCATION
+constexpr std::string_view usage = R"(Usage: venqor-cli register import SOURCE LOCATION [--allow-empty]
        venqor-cli register demo LOCATION [--rows N] [--seed S]
 
 Builds the register table NUMS in LOCATION: a directory (the file DIR/NUMS.DB, the
@@ -26,7 +27,8 @@ the new one is complete; readers see either the old one or the new one.
                           COND, SEX, DATMOD. NUM is a body of nine digits or a whole
                           number with its check number (123-456-789 64); dates are
                           YYYYMMDD, YYYY-MM-DD or dd.mm.yyyy. A row that cannot be taken
-                          stops the import.
+                          stops the import, and so does a source without rows:
+    --allow-empty         makes an empty register of a source without rows
   demo LOCATION           a synthetic register for trials and benchmarks
     --rows N              number of people (default 1000)
     --seed S              the seed the people are made from (default 1); the same seed
@@ -50,23 +52,26 @@ void noMoreArguments(Args& args)
 }
 
 // Where the register went, for the closing message: the file in a directory, the table
-// elsewhere.
+// elsewhere; any password shown as ***.
 std::string targetName(const std::string& location)
 {
     for (const std::string_view scheme : { "sqlite:", "postgresql://", "postgres://" })
         if (location.starts_with(scheme))
-            return "NUMS of " + location;
-    return (std::filesystem::path(location) / "NUMS.DB").string();
+            return "NUMS of " + ShownLocation(location);
+    return ShownLocation((std::filesystem::path(location) / "NUMS.DB").string());
 }
 
 int runImport(Args& args, Io& io)
 {
     const std::string source = positional(args, "SOURCE");
     const std::string location = positional(args, "LOCATION");
+    const bool allowEmpty = !args.empty() && args.peek() == "--allow-empty";
+    if (allowEmpty)
+        args.take();
     noMoreArguments(args);
     CatchStopSignals();
     ProgressBar bar(io.err, io.errIsTerminal);
-    const std::int64_t rows = ImportRegister(source, location, &bar);
+    const std::int64_t rows = ImportRegister(source, location, &bar, allowEmpty);
     io.err << "imported " << rows << " rows into " << targetName(location) << '\n';
     return ExitDone;
 }

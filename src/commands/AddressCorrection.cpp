@@ -36,7 +36,7 @@ public:
 
     void TreatRecord();
 
-    std::int32_t CorrectedCount = 0;
+    std::int64_t CorrectedCount = 0;
 
 private:
     void read(std::string& address, int index) const

@@ -3,15 +3,12 @@
 #include "report/ReportDocument.h"
 #include "run/RunReport.h"
 
-#include <cstdio>
-
 namespace venqor {
 
 std::string AssignmentReport::numbered(std::string_view text) const
 {
-    char number[16];
-    const int n = std::snprintf(number, sizeof number, "%5d ", counters_.LinesRead);
-    std::string line(number, static_cast<std::size_t>(n));
+    std::string line = LineNumberText(counters_.LinesRead);
+    line += ' ';
     line += text;
     return line;
 }

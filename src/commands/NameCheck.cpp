@@ -75,8 +75,8 @@ public:
         return key.number > 0;
     }
 
-    std::int32_t NoNumberCount = 0;
-    std::int32_t NotFoundCount = 0;
+    std::int64_t NoNumberCount = 0;
+    std::int64_t NotFoundCount = 0;
 
 private:
     std::string_view numberText() const { return FieldValue(state_.Fields, iNum_).substr(0, NameLength); }
@@ -98,7 +98,7 @@ private:
     NotFoundTable* notFound_;
     const int iNum_, iFam_, iNam_, iOtch_, iBirth_, iSex_;
     int regFam_ = -1, regNam_ = -1, regOtch_ = -1, regBirth_ = -1, regCond_ = -1;
-    std::int32_t formatMsgCount_ = 0;
+    std::int64_t formatMsgCount_ = 0;
 
     std::string numText_, fam_, nam_, otch_, birthText_, sex_;
     Date birth_;

@@ -49,8 +49,8 @@ public:
 
     AssignmentReport& Report() { return report_; }
 
-    std::int32_t AssignedCount = 0;
-    std::int32_t FixedCount = 0;
+    std::int64_t AssignedCount = 0;
+    std::int64_t FixedCount = 0;
 
 private:
     void takeNameBirth(std::string& fam, std::string& nam, std::string& otch, Date& birth) const;

@@ -111,6 +111,17 @@ public:
     // primaryKey names the field of a unique primary index, or is empty for none. The table
     // is left closed: open() it to add records.
     virtual void create(const std::vector<FieldDef>& fields, std::string_view primaryKey) = 0;
+    // The same, unless a table of that name exists, which is then left as it is with its
+    // records. Where the engine has transactions, two callers at once make the table once.
+    virtual void createIfMissing(const std::vector<FieldDef>& fields, std::string_view primaryKey)
+    {
+        try {
+            open();
+            close();
+        } catch (const std::exception&) {
+            create(fields, primaryKey);
+        }
+    }
     virtual int fieldCount() const = 0;
 
     // A pending record: insert, set its fields, then post (TableError on a refused record,
@@ -185,7 +196,9 @@ struct IndexDef {
 };
 
 // A parameterised statement with named parameters (:NAME), prepared once and re-run with
-// new parameter values; the first row of its result is current after open().
+// new parameter values; the first row of its result is current after open(). A query only
+// reads: where the engine can tell, a statement that would write, change a setting or attach
+// a file is refused by open() (a TableError), before it runs.
 class Query : public RecordReader {
 public:
     virtual void setSql(std::string_view sql) = 0;

@@ -10,16 +10,16 @@ NotFoundTable::NotFoundTable(const std::filesystem::path& dir)
     : database_(OpenDatabase(dir.string()))
     , table_(database_->table("ANKT"))
 {
-    if (!std::filesystem::exists(dir / "ANKT.DB")) {
-        try {
-            table_->create({ { "NUM", FieldType::Integer, 0 }, { "FAM", FieldType::Text, 25 },
-                               { "NAM", FieldType::Text, 20 }, { "OTCH", FieldType::Text, 20 },
-                               { "BIRTH", FieldType::Date, 0 }, { "COND", FieldType::Text, 1 },
-                               { "SEX", FieldType::Text, 1 }, { "DATMOD", FieldType::Date, 0 } },
-                "NUM");
-        } catch (const std::exception&) {
-            // Opening below says that the table cannot be used.
-        }
+    // Made in one statement when missing, never replaced: runs that start at once with no
+    // ANKT.DB yet make it once and keep each other's rows.
+    try {
+        table_->createIfMissing({ { "NUM", FieldType::Integer, 0 }, { "FAM", FieldType::Text, 25 },
+                                    { "NAM", FieldType::Text, 20 }, { "OTCH", FieldType::Text, 20 },
+                                    { "BIRTH", FieldType::Date, 0 }, { "COND", FieldType::Text, 1 },
+                                    { "SEX", FieldType::Text, 1 }, { "DATMOD", FieldType::Date, 0 } },
+            "NUM");
+    } catch (const std::exception&) {
+        // Opening below says that the table cannot be used.
     }
     table_->open();
     table_->setIndexFields("");

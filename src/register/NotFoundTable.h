@@ -13,7 +13,7 @@ class Database;
 class Table;
 
 // The table ANKT of the people whose numbers the register lacks: ANKT.DB in a directory,
-// created with its layout when the file is missing:
+// created with its layout when it holds no such table (an existing one is never replaced):
 //   NUM integer (unique primary index), FAM text 25, NAM text 20, OTCH text 20,
 //   BIRTH date, COND text 1, SEX text 1, DATMOD date.
 // The people of a run are kept in memory and written at its end in one short write
@@ -33,9 +33,9 @@ public:
         std::string_view birth, std::string_view sex);
 
     struct Outcome {
-        std::int32_t stored = 0;
-        std::int32_t alreadyThere = 0; // numbers the table held already: left out
-        std::int32_t refused = 0;      // rows the table would not take
+        std::int64_t stored = 0;
+        std::int64_t alreadyThere = 0; // numbers the table held already: left out
+        std::int64_t refused = 0;      // rows the table would not take
         std::string firstRefusal;      // why the first of them was refused (UTF-8)
     };
     // Writes the people kept; TableError when the table cannot be written at all, and then

@@ -1,11 +1,11 @@
 #include "register/RegisterImport.h"
 
-#include "register/NumsLoader.h"
-#include "register/RegisterSource.h"
-#include "register/StrNum.h"
 #include "base/CodePage.h"
 #include "base/Errors.h"
 #include "base/FieldText.h"
+#include "register/NumsLoader.h"
+#include "register/RegisterSource.h"
+#include "register/StrNum.h"
 
 #include <algorithm>
 #include <array>
@@ -107,7 +107,8 @@ bool isDbf(const std::string& name)
 
 } // namespace
 
-std::int64_t ImportRegister(const std::string& source, const std::string& location, ProgressSink* progress)
+std::int64_t ImportRegister(
+    const std::string& source, const std::string& location, ProgressSink* progress, bool allowEmpty)
 {
     const std::unique_ptr<RegisterSource> input
         = isDbf(source) ? OpenDbfRegister(source) : OpenCsvRegister(source);
@@ -153,6 +154,10 @@ std::int64_t ImportRegister(const std::string& source, const std::string& locati
         if (++rows % progressEvery == 0 && progress)
             progress->Progress(static_cast<std::uint64_t>(input->done()));
     }
+    if (rows == 0 && !allowEmpty)
+        throw ConvertError(input->where()
+            + ": no rows to import; an empty register replaces the register only when asked for "
+              "(--allow-empty)");
     loader.commit();
     if (progress)
         progress->ProgressEnd();

@@ -20,9 +20,11 @@ namespace venqor {
 // Every row is taken or the import fails: ConvertError (IoError for the files) naming the
 // file, the line or record and the reason, and the earlier register stays as it was.
 // TableError when the location cannot take the register.
+// A source without rows is refused the same way (an empty register is never what an office
+// means) unless `allowEmpty` is set; it then makes an empty register.
 // Returns the number of rows imported. Progress, when asked for, is told in the source's
 // own units (bytes of a CSV file, records of a dBASE file).
-std::int64_t ImportRegister(
-    const std::string& source, const std::string& location, ProgressSink* progress = nullptr);
+std::int64_t ImportRegister(const std::string& source, const std::string& location,
+    ProgressSink* progress = nullptr, bool allowEmpty = false);
 
 } // namespace venqor

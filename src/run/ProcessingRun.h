@@ -145,8 +145,8 @@ private:
     std::unique_ptr<OutTextFile> output_;
     bool progressShown_ = false;
     bool lfEndsLine_ = false;
-    std::int32_t failedLines_ = 0;
-    std::int32_t firstFailedLine_ = 0;
+    std::int64_t failedLines_ = 0;
+    std::int64_t firstFailedLine_ = 0;
     std::string firstLineFailure_;
     RunResult result_;
     std::exception_ptr loopFailure_;

@@ -3,8 +3,6 @@
 #include "base/Cp1251Literal.h"
 #include "report/ReportDocument.h"
 
-#include <cstdio>
-
 namespace venqor {
 
 std::string_view RunReport::ColumnHeader()
@@ -12,11 +10,10 @@ std::string_view RunReport::ColumnHeader()
     return "N строки Сообщение"_w;
 }
 
-std::string RunReport::numbered(std::string_view format, std::string_view text) const
+std::string RunReport::numbered(std::string_view marker, std::string_view text) const
 {
-    char number[16];
-    const int n = std::snprintf(number, sizeof number, format.data(), counters_.LinesRead);
-    std::string line(number, static_cast<std::size_t>(n));
+    std::string line = LineNumberText(counters_.LinesRead);
+    line += marker;
     line += text;
     return line;
 }
@@ -32,7 +29,7 @@ void RunReport::AddNoteLine(std::string_view text)
         document_.AppendLine({});
         document_.AppendLine(ColumnHeader());
     }
-    document_.AppendLine(numbered("%5d ", text));
+    document_.AppendLine(numbered(" ", text));
 }
 
 void RunReport::AddErrorLine(std::string_view text)
@@ -47,7 +44,7 @@ void RunReport::AddErrorLine(std::string_view text)
     }
     document_.InsertText("\r\n");
     document_.SetColor(ReportColor::Blue);
-    document_.InsertText(numbered("%5d E: ", text));
+    document_.InsertText(numbered(" E: ", text));
     document_.SetColor(ReportColor::WindowText);
 }
 

@@ -36,7 +36,8 @@ public:
     static std::string_view ColumnHeader();
 
 private:
-    std::string numbered(std::string_view format, std::string_view text) const;
+    // The current line number, `marker` and `text`.
+    std::string numbered(std::string_view marker, std::string_view text) const;
 
     ReportDocument& document_;
     RunCounters& counters_;

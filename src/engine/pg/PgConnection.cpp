@@ -2,64 +2,13 @@
 
 #include "base/CodePage.h"
 #include "base/Errors.h"
+#include "base/Passwords.h"
 
 namespace venqor::pg {
 
 namespace {
 
 constexpr const char* beginReadSql = "BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY";
-
-// The URI without its password parts; the parts taken out go to `removed`.
-std::string splitPassword(std::string_view uri, std::vector<std::string>& removed)
-{
-    const std::size_t scheme = uri.find("://");
-    if (scheme == std::string_view::npos)
-        return std::string(uri);
-    const std::size_t authorityBegin = scheme + 3;
-    const std::size_t authorityEnd = std::min(uri.find_first_of("/?", authorityBegin), uri.size());
-    const std::string_view authority = uri.substr(authorityBegin, authorityEnd - authorityBegin);
-
-    std::string out(uri.substr(0, authorityBegin));
-    const std::size_t at = authority.rfind('@');
-    const std::size_t colon = authority.substr(0, at == std::string_view::npos ? 0 : at).find(':');
-    if (colon != std::string_view::npos) {
-        out.append(authority.substr(0, colon));
-        removed.emplace_back(authority.substr(colon + 1, at - colon - 1));
-        out.append(authority.substr(at));
-    } else {
-        out.append(authority);
-    }
-
-    const std::size_t queryBegin = std::min(uri.find('?', authorityEnd), uri.size());
-    out.append(uri.substr(authorityEnd, queryBegin - authorityEnd));
-    if (queryBegin == uri.size())
-        return out;
-    std::string_view query = uri.substr(queryBegin + 1);
-    char separator = '?';
-    while (true) {
-        const std::size_t amp = std::min(query.find('&'), query.size());
-        const std::string_view item = query.substr(0, amp);
-        if (item.substr(0, item.find('=')) == "password") {
-            removed.emplace_back(item.substr(std::min(item.find('='), item.size() - 1) + 1));
-        } else if (!item.empty()) {
-            out += separator;
-            out.append(item);
-            separator = '&';
-        }
-        if (amp == query.size())
-            break;
-        query.remove_prefix(amp + 1);
-    }
-    return out;
-}
-
-void replaceAll(std::string& text, std::string_view what, std::string_view with)
-{
-    if (what.empty())
-        return;
-    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + with.size()))
-        text.replace(at, what.size(), with);
-}
 
 // The server's own words for a failed result: its primary message and its detail.
 std::string resultError(const PGresult* result)
@@ -77,12 +26,6 @@ std::string resultError(const PGresult* result)
 }
 
 } // namespace
-
-std::string LocationWithoutPassword(std::string_view uri)
-{
-    std::vector<std::string> removed;
-    return splitPassword(uri, removed);
-}
 
 Kind KindOfType(Oid type)
 {
@@ -109,19 +52,17 @@ Kind KindOfType(Oid type)
 }
 
 Connection::Connection(const std::string& location)
-    : location_(LocationWithoutPassword(location))
+    : location_(ShownLocation(location))
 {
+    // Refused before libpq reads it, whose messages may quote the piece holding the password.
+    if (!PasswordsIn(location).empty())
+        fail("a password in the location is not accepted", "give it in .pgpass or PGPASSWORD");
     const std::string uri = Cp1251ToUtf8(location);
     char* parseError = nullptr;
     PQconninfoOption* options = PQconninfoParse(uri.c_str(), &parseError);
     if (!options) {
-        std::string text = parseError ? parseError : "not a connection URI";
+        const std::string text = parseError ? parseError : "not a connection URI";
         PQfreemem(parseError);
-        // libpq quotes the piece it could not read, which may be the password.
-        std::vector<std::string> removed;
-        splitPassword(uri, removed);
-        for (const std::string& secret : removed)
-            replaceAll(text, secret, "***");
         fail("invalid location", text);
     }
     bool hasPassword = false;

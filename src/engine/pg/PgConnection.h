@@ -21,10 +21,6 @@ struct ConnectionDeleter {
 };
 using Handle = std::unique_ptr<PGconn, ConnectionDeleter>;
 
-// A connection URI with any password taken out, for messages (the password itself is
-// never accepted from a location: see Connection).
-std::string LocationWithoutPassword(std::string_view uri);
-
 // What the engine does with the values of a column, by its type.
 enum class Kind { Text, Integer, Float, Date, Other };
 Kind KindOfType(Oid type);
@@ -41,7 +37,7 @@ struct Call {
 
 // One libpq connection, shared by the database and the tables and queries made from it.
 // Texts going in and out are UTF-8; messages of the TableErrors it throws are Windows-1251
-// and start with the location (without password).
+// and start with the location (its passwords shown as ***).
 class Connection {
 public:
     enum class Transaction { None, Read, Write };
@@ -101,7 +97,7 @@ private:
     void restartAbortedRead();
 
     Handle conn_;
-    std::string location_; // without password, Windows-1251
+    std::string location_; // as shown (ShownLocation), Windows-1251
     Transaction transaction_ = Transaction::None;
     unsigned nextStatement_ = 0;
 };

@@ -1,13 +1,13 @@
 #include "engine/pg/PgEngine.h"
 
+#include "base/CodePage.h"
+#include "base/Errors.h"
+#include "base/FieldText.h"
 #include "engine/pg/PgBlockLookup.h"
 #include "engine/pg/PgConnection.h"
 #include "engine/pg/PgLoader.h"
 #include "engine/pg/PgNames.h"
 #include "engine/pg/PgValues.h"
-#include "base/CodePage.h"
-#include "base/Errors.h"
-#include "base/FieldText.h"
 
 #include <array>
 
@@ -144,22 +144,15 @@ public:
     void create(const std::vector<FieldDef>& fields, std::string_view primaryKey) override
     {
         close();
-        const std::string table = Identifier(name_, *conn_, name_);
-        std::string sql = "DROP TABLE IF EXISTS " + table + "; CREATE TABLE " + table + " (";
-        bool keyFound = primaryKey.empty();
-        for (std::size_t i = 0; i < fields.size(); ++i) {
-            const FieldDef& field = fields[i];
-            if (i > 0)
-                sql += ", ";
-            sql += Identifier(field.name, *conn_, name_) + " " + pg::SqlType(field);
-            keyFound = keyFound || SameName(field.name, primaryKey);
-        }
-        if (!keyFound)
-            record_.fail("the primary key " + std::string(primaryKey) + " is none of the fields");
-        if (!primaryKey.empty())
-            sql += ", PRIMARY KEY (" + Identifier(primaryKey, *conn_, name_) + ")";
-        sql += ")";
-        conn_->exec(Cp1251ToUtf8(sql), name_);
+        conn_->exec(Cp1251ToUtf8("DROP TABLE IF EXISTS " + Identifier(name_, *conn_, name_)
+                        + "; CREATE TABLE " + columnsSql(fields, primaryKey)),
+            name_);
+    }
+
+    void createIfMissing(const std::vector<FieldDef>& fields, std::string_view primaryKey) override
+    {
+        close();
+        conn_->exec(Cp1251ToUtf8("CREATE TABLE IF NOT EXISTS " + columnsSql(fields, primaryKey)), name_);
     }
 
     int fieldCount() const override
@@ -232,6 +225,25 @@ private:
             record_.fail("the table is not open");
     }
 
+    // The table's name and its columns in parentheses, for CREATE TABLE.
+    std::string columnsSql(const std::vector<FieldDef>& fields, std::string_view primaryKey) const
+    {
+        std::string sql = Identifier(name_, *conn_, name_) + " (";
+        bool keyFound = primaryKey.empty();
+        for (std::size_t i = 0; i < fields.size(); ++i) {
+            const FieldDef& field = fields[i];
+            if (i > 0)
+                sql += ", ";
+            sql += Identifier(field.name, *conn_, name_) + " " + pg::SqlType(field);
+            keyFound = keyFound || SameName(field.name, primaryKey);
+        }
+        if (!keyFound)
+            record_.fail("the primary key " + std::string(primaryKey) + " is none of the fields");
+        if (!primaryKey.empty())
+            sql += ", PRIMARY KEY (" + Identifier(primaryKey, *conn_, name_) + ")";
+        return sql + ")";
+    }
+
     void dropLookups() noexcept
     {
         if (!keyStatement_.empty())
@@ -276,10 +288,12 @@ private:
         if (keyFields_.size() != 4)
             record_.fail(
                 keyFields_.empty() ? "no index chosen" : "the current index is not one of four fields");
-        // An empty value matches the records whose field reads as empty: NULL, and for
-        // texts also ''. Each pattern of empty values has its own prepared statement.
+        // An empty text matches the records whose field reads as empty: NULL or ''. Each
+        // pattern of empty texts has its own prepared statement. The zero date is bound as
+        // NULL, which BIRTH equals nowhere: a lookup with it finds no record, as a query's
+        // "BIRTH=:BIRTH" does (a namesake without a birth date is no proof of identity).
         const std::array<std::string_view, 3> texts { fam, nam, otch };
-        unsigned empty = birth.isZero() ? 8u : 0u;
+        unsigned empty = 0;
         Values values;
         for (std::size_t i = 0; i < texts.size(); ++i) {
             if (texts[i].empty())
@@ -287,16 +301,15 @@ private:
             else
                 values.emplace_back(Cp1251ToUtf8(texts[i]));
         }
-        if (!birth.isZero())
-            values.emplace_back(FormatIso(birth));
+        values.emplace_back(birth.isZero() ? std::nullopt : std::optional<std::string>(FormatIso(birth)));
         std::string& statement = nameBirthStatements_[empty];
         if (statement.empty())
             statement = conn_->prepare(lookupSql(empty), name_);
         return { statement, std::move(values), name_ };
     }
 
-    // SELECT of the first record with the key fields (UTF-8); the fields marked in `empty`
-    // match records where they read as empty (no parameter for them).
+    // SELECT of the first record with the key fields (UTF-8); the text fields marked in
+    // `empty` match records where they read as empty (no parameter for them).
     std::string lookupSql(unsigned empty) const
     {
         std::string sql = "SELECT * FROM " + table_ + " WHERE ";
@@ -306,7 +319,7 @@ private:
                 sql += " AND ";
             const std::string& key = keyFields_[i];
             if (empty & (1u << i))
-                sql += i < 3 ? "(" + key + " IS NULL OR " + key + " = '')" : key + " IS NULL";
+                sql += "(" + key + " IS NULL OR " + key + " = '')";
             else
                 sql += key + " = $" + std::to_string(++parameter);
         }
@@ -327,7 +340,7 @@ private:
     std::string tableOid_;
     std::vector<std::string> keyFields_; // quoted identifiers of the current index
     std::string keyStatement_;
-    std::array<std::string, 16> nameBirthStatements_;
+    std::array<std::string, 8> nameBirthStatements_;
     std::string insertStatement_;
     bool pending_ = false;
     Values values_;

@@ -161,6 +161,7 @@ Connection::Connection(std::string location, std::string path, bool singleFile)
     if (opened != SQLITE_OK)
         throw TableError("database \"" + location_ + "\": " + (db_ ? lastError() : "out of memory"));
     sqlite3_extended_result_codes(db_.get(), 1);
+    sqlite3_set_authorizer(db_.get(), authorize, this);
     // Another run may be writing the same file (two runs collecting into ANKT): wait for
     // its short transaction rather than fail.
     sqlite3_busy_timeout(db_.get(), BusyTimeoutMs);
@@ -277,14 +278,42 @@ void Connection::attachNow(std::string_view name, const std::string& path)
     attached_.emplace_back(name);
 }
 
+int Connection::authorize(void* connection, int action, const char*, const char*, const char*, const char*)
+{
+    auto& self = *static_cast<Connection*>(connection);
+    // Statements that SQLite runs inside another (VACUUM's own) are authorized as they run,
+    // when nothing is watched.
+    if (self.watching_ && action != SQLITE_SELECT && action != SQLITE_READ && action != SQLITE_FUNCTION
+        && action != SQLITE_RECURSIVE)
+        self.onlyReads_ = false;
+    return SQLITE_OK;
+}
+
 Statement Connection::prepare(std::string_view sql, std::size_t& used, const std::string& what)
+{
+    return prepare(sql, used, what, false);
+}
+
+Connection::Prepared Connection::prepareRead(std::string_view sql, const std::string& what)
+{
+    Prepared prepared;
+    prepared.statement = prepare(sql, prepared.used, what, true);
+    prepared.onlyReads
+        = onlyReads_ && (!prepared.statement || sqlite3_stmt_readonly(prepared.statement.get()));
+    return prepared;
+}
+
+Statement Connection::prepare(std::string_view sql, std::size_t& used, const std::string& what, bool watch)
 {
     for (;;) {
         sqlite3_stmt* raw = nullptr;
         const char* tail = nullptr;
-        if (sqlite3_prepare_v3(
-                db_.get(), sql.data(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT, &raw, &tail)
-            == SQLITE_OK) {
+        onlyReads_ = true;
+        watching_ = watch;
+        const int prepared = sqlite3_prepare_v3(
+            db_.get(), sql.data(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT, &raw, &tail);
+        watching_ = false;
+        if (prepared == SQLITE_OK) {
             used = static_cast<std::size_t>(tail - sql.data());
             return Statement(raw);
         }

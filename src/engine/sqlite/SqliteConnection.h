@@ -81,6 +81,15 @@ public:
     // names; `used` receives the length of the text the statement took. A refused statement
     // is a TableError that begins with `what`.
     Statement prepare(std::string_view sql, std::size_t& used, const std::string& what);
+    // The same for a statement that is meant only to read, telling whether it does: it
+    // writes nothing, changes no schema or setting and attaches, detaches or makes no file
+    // (no ATTACH, VACUUM or PRAGMA).
+    struct Prepared {
+        Statement statement;
+        std::size_t used = 0;
+        bool onlyReads = false;
+    };
+    Prepared prepareRead(std::string_view sql, const std::string& what);
     // Runs every statement of `sql` (UTF-8).
     void execute(std::string_view sql);
 
@@ -101,6 +110,9 @@ public:
 private:
     enum class Transaction { None, Read, Write };
 
+    // Notes, while a statement to read is prepared, an action that is no read.
+    static int authorize(void* connection, int action, const char*, const char*, const char*, const char*);
+    Statement prepare(std::string_view sql, std::size_t& used, const std::string& what, bool watch);
     void run(const char* sql);
     bool attachFile(std::string_view name, bool create);
     void attachNow(std::string_view name, const std::string& path);
@@ -115,6 +127,8 @@ private:
     std::vector<std::string> attached_;
     Transaction transaction_ = Transaction::None;
     Statement savepoint_, release_, rollback_;
+    bool watching_ = false; // a statement to read is being prepared
+    bool onlyReads_ = true; // no other action was seen while watching
 };
 
 } // namespace venqor::sqlite

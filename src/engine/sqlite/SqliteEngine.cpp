@@ -1,8 +1,9 @@
 #include "engine/sqlite/SqliteEngine.h"
 
-#include "engine/sqlite/SqliteObjects.h"
 #include "base/CodePage.h"
 #include "base/Errors.h"
+#include "base/Passwords.h"
+#include "engine/sqlite/SqliteObjects.h"
 
 namespace venqor {
 
@@ -16,7 +17,7 @@ public:
     SqliteDatabase(const std::string& path, bool singleFile)
         : path_(path)
         , singleFile_(singleFile)
-        , location_(singleFile ? "sqlite:" + path : path)
+        , location_(ShownLocation(singleFile ? "sqlite:" + path : path))
     {
         if (singleFile_)
             connection();

@@ -1,9 +1,9 @@
-#include "engine/sqlite/SqliteBlockLookup.h"
-#include "engine/sqlite/SqliteColumns.h"
-#include "engine/sqlite/SqliteObjects.h"
 #include "base/CodePage.h"
 #include "base/Errors.h"
 #include "base/FieldText.h"
+#include "engine/sqlite/SqliteBlockLookup.h"
+#include "engine/sqlite/SqliteColumns.h"
+#include "engine/sqlite/SqliteObjects.h"
 
 namespace venqor::sqlite {
 
@@ -31,13 +31,13 @@ public:
         if (statement_)
             return;
         const std::string utf8 = Cp1251ToUtf8(sql_);
-        std::size_t used = 0;
-        Statement statement = connection_->prepare(utf8, used, owner_);
-        if (!statement)
+        Connection::Prepared prepared = connection_->prepareRead(utf8, owner_);
+        if (!prepared.statement)
             throw TableError(owner_ + ": no statement");
-        if (!IsBlank(std::string_view(utf8).substr(used)))
+        if (!IsBlank(std::string_view(utf8).substr(prepared.used)))
             throw TableError(owner_ + ": more than one statement");
-        statement_ = std::move(statement);
+        statement_ = std::move(prepared.statement);
+        onlyReads_ = prepared.onlyReads;
         columns_.resetFromStatement(statement_.get(), owner_);
         parameters_.clear();
         for (int i = 1; i <= sqlite3_bind_parameter_count(statement_.get()); ++i) {
@@ -78,6 +78,11 @@ public:
     void open() override
     {
         prepare();
+        // Refused before it runs, so that it cannot make a file (ATTACH, VACUUM INTO) either.
+        if (!onlyReads_)
+            throw TableError(owner_
+                + ": refused: a query only reads, and this statement would write, change a setting or "
+                  "attach a file");
         sqlite3_reset(statement_.get());
         const int rc = sqlite3_step(statement_.get());
         if (rc != SQLITE_ROW && rc != SQLITE_DONE)
@@ -170,6 +175,7 @@ private:
     Columns columns_;
     std::vector<std::string> parameters_;
     std::vector<std::string> buffers_;
+    bool onlyReads_ = false;
     bool open_ = false;
     bool hasRow_ = false;
     std::shared_ptr<SqliteQuery> twin_;

@@ -1,10 +1,10 @@
+#include "base/CodePage.h"
+#include "base/Errors.h"
+#include "base/FieldText.h"
 #include "engine/sqlite/SqliteBlockLookup.h"
 #include "engine/sqlite/SqliteColumns.h"
 #include "engine/sqlite/SqliteFields.h"
 #include "engine/sqlite/SqliteObjects.h"
-#include "base/CodePage.h"
-#include "base/Errors.h"
-#include "base/FieldText.h"
 
 namespace venqor::sqlite {
 
@@ -107,11 +107,14 @@ public:
         } else if (!hasIndex(fields)) {
             throw TableError(owner_ + ": no index on \"" + std::string(list) + "\"");
         }
+        // The zero date is bound as NULL, which a date field equals nowhere: a lookup with
+        // it finds no record, as a query's "BIRTH=:BIRTH" does (a namesake without a birth
+        // date is no proof of identity).
         std::string sql = "SELECT * FROM " + qualifiedName_ + " WHERE ";
         for (std::size_t i = 0; i < fields.size(); ++i) {
             const int index = columns_.indexOf(fields[i]);
-            sql += (i ? " AND " : "") + QuoteName(Cp1251ToUtf8(columns_[index].name)) + " IS ?"
-                + std::to_string(i + 1);
+            sql += (i ? " AND " : "") + QuoteName(Cp1251ToUtf8(columns_[index].name))
+                + (columns_[index].isDate ? " = ?" : " IS ?") + std::to_string(i + 1);
         }
         lookup_ = prepare(sql);
         keyFields_ = std::move(fields);
@@ -183,6 +186,15 @@ public:
         }
         run("RELEASE venqor_create");
         fields_ = fields;
+    }
+
+    void createIfMissing(const std::vector<FieldDef>& fields, std::string_view primaryKey) override
+    {
+        close();
+        const std::string columns = ColumnDefinitions(fields, primaryKey, owner_);
+        const std::string table = connection_->schemaOf(name_, true) + "." + QuoteName(Cp1251ToUtf8(name_));
+        // One statement: SQLite's write lock makes it once whoever else runs it at once.
+        run("CREATE TABLE IF NOT EXISTS " + table + " (" + columns + ")");
     }
 
     void insert() override

@@ -6,6 +6,7 @@
 #include "report/ReportDocument.h"
 #include "scan/RecodeTables.h"
 #include "support/CommandRun.h"
+#include "support/NumberedLines.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -181,6 +182,33 @@ TEST(NumberAssignment, WriteBackInTableAndQueryMode)
             EXPECT_TRUE(run.result.shortfalls.empty()) << label;
         }
     }
+}
+
+TEST(NumberAssignment, EveryNumberedLineIsAFindingOfItsKind)
+{
+    AssignRun run;
+    run.run(
+        { record("112-233-445 00"), record("123-456-789 64"), record(""), record("11223344595", "ПЕТРОВ") });
+    test::ExpectFindingsAreTheNumberedLines(run);
+    const std::vector<std::tuple<std::int64_t, std::string_view, std::string>> expected = {
+        { 1, FindingKinds::ChecksumError, "112-233-445 00" },
+        { 1, FindingKinds::TwinFound, "112-233-445   " },
+        { 1, FindingKinds::NumberFound, Ivanov },
+        { 2, FindingKinds::TwinFound, "123-456-789 64" },
+        { 3, FindingKinds::NumberFound, Ivanov },
+    };
+    std::vector<std::tuple<std::int64_t, std::string_view, std::string>> found;
+    for (const Finding& f : run.host.report.findings())
+        found.emplace_back(f.line, f.kind, Cp1251ToUtf8(f.number));
+    EXPECT_EQ(found, expected);
+
+    AssignRun failing(/*query=*/true);
+    failing.state.Sql2Text
+        = "SELECT FAM FROM NUMS WHERE FAM=:FAM AND NAM=:NAM AND OTCH=:OTCH AND BIRTH=:BIRTH";
+    failing.run({ record("") });
+    test::ExpectFindingsAreTheNumberedLines(failing);
+    ASSERT_EQ(failing.host.report.findings().size(), 1u);
+    EXPECT_EQ(failing.host.report.findings()[0].kind, FindingKinds::LineFailed);
 }
 
 TEST(NumberAssignment, SearchOnlyReportsAndCountsButWritesNoFoundNumber)

@@ -284,9 +284,9 @@ TEST(CliOutputs, ADemoRegisterStoppedByCtrlCLeavesTheEarlierRegister)
 {
     Home home;
     const std::string earlier = test::readFile(home.dir.file("reg/NUMS.DB"));
-    const test::CliProcess process = test::startCli(home.logs, "demo",
-        { "register", "demo", home.dir.file("reg"), "--rows", "5000000" },
-        { "VENQOR_HOME=" + home.dir.path().string() });
+    const test::CliProcess process
+        = test::startCli(home.logs, "demo", { "register", "demo", home.dir.file("reg"), "--rows", "5000000" },
+            { "VENQOR_HOME=" + home.dir.path().string() });
     EXPECT_TRUE(eventually([&] { return !home.temporaries().empty(); }));
     ::kill(process.pid, SIGINT);
     const test::CliOutcome run = test::waitCli(process);

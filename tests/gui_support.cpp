@@ -87,6 +87,8 @@ void DialogAnswerer::respond(QWidget& widget)
             if (QWidget* focused = files->focusWidget())
                 focused->clearFocus();
             files->selectFile(*saveAs);
+            if (saveFilter)
+                files->selectNameFilter(*saveFilter);
             static_cast<QDialog*>(files)->accept(); // as the dialog's Save button does
         } else {
             files->reject();

@@ -34,6 +34,7 @@ public:
 
     bool yes = true;
     std::optional<QString> saveAs;
+    std::optional<QString> saveFilter; // the file type chosen in the save dialog
     QString find;
     // Runs when a message box shows, before it is answered.
     std::function<void(const QString&)> onMessage;

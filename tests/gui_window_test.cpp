@@ -1,5 +1,8 @@
 #include "gui_support.h"
 
+#include "support/NumberedLines.h"
+#include "support/PythonReaders.h"
+
 #include "base/CodePage.h"
 #include "commands/CommandList.h"
 #include "gui/Ureport.h"
@@ -162,6 +165,56 @@ TEST(MainWindow, TheViewerSavesTheReportOverNoInputOfTheRun)
     for (const int i : { 2, 4 })
         EXPECT_EQ(answers.messages[i], QStringLiteral("Файл результата совпадает с исходным файлом"));
     EXPECT_EQ(readFile(data), before);
+}
+
+TEST(MainWindow, TheViewerSavesTheFindingsAsATable)
+{
+    ProgramDirFixture program;
+    DialogAnswerer answers;
+    MainWindow main(program);
+    const std::string table = program.dir.file("findings.csv");
+    QStringList shown;
+    answers.whileReportShown = [&] {
+        shown = ReportViewOf(main.window.frmReport()).toPlainText().split(QLatin1Char('\n'));
+        answers.saveAs = QString::fromStdString(table);
+        answers.saveFilter = QStringLiteral("Таблица находок (*.csv)");
+        QTest::mouseClick(&control<QToolButton>(main.window.frmReport(), "sbtnSave"), Qt::LeftButton);
+    };
+    main.check(program.dataFile({ record(num(123456789), "Сидорава", "Анна", "Петровна", "1948-07-01"),
+        record(num(112233445), "Иванов", "Иван", "Иванович", "1950-03-16") }));
+    std::vector<std::string> lines;
+    for (const QString& line : shown)
+        lines.push_back(line.toStdString());
+    const auto numbered = NumberedLines(lines);
+    const auto rows = readCsv(table);
+    ASSERT_EQ(rows.size(), numbered.size() + 1);
+    EXPECT_EQ(rows[0][2], "kind");
+    for (std::size_t i = 0; i < numbered.size(); ++i) {
+        EXPECT_EQ(rows[i + 1][1], std::to_string(numbered[i].first));
+        EXPECT_EQ(rows[i + 1][6], numbered[i].second);
+    }
+    EXPECT_EQ(rows[1][2], "name-mismatch");
+    EXPECT_EQ(rows[1][4], "СИДОРАВА АННА ПЕТРОВНА");
+    EXPECT_EQ(rows[1][5], "СИДОРОВА АННА ПЕТРОВНА");
+}
+
+TEST(MainWindow, TheViewerShowsTheReportOfTheLastCommandEvenWhenItFailed)
+{
+    ProgramDirFixture program;
+    DialogAnswerer answers;
+    MainWindow main(program);
+    main.check(program.dataFile({ record(num(112233445), "Иванов", "Иван", "Иванович", "1950-03-15") }));
+    ASSERT_EQ(answers.reportsShown, 1);
+    // A conversion whose schema is missing fails once its report has begun.
+    control<QComboBox>(main.window, "cbxSchList").setCurrentText(QStringLiteral("NOSUCH"));
+    QTest::mouseClick(&control<QPushButton>(main.window, "btnText2Table"), Qt::LeftButton);
+    EXPECT_TRUE(answers.messages.last().contains(QStringLiteral("NOSUCH")))
+        << answers.messages.last().toStdString();
+    QString shown;
+    answers.whileReportShown = [&] { shown = ReportViewOf(main.window.frmReport()).toPlainText(); };
+    QTest::mouseClick(&control<QPushButton>(main.window, "btnReport"), Qt::LeftButton);
+    EXPECT_TRUE(shown.startsWith(QStringLiteral("Преобразование текстового файла"))) << shown.toStdString();
+    EXPECT_FALSE(shown.contains(QStringLiteral("Проверка реестра"))) << shown.toStdString();
 }
 
 TEST(MainWindow, ASecondClickDuringARunDoesNothing)

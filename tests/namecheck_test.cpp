@@ -6,6 +6,7 @@
 #include "register/StrNum.h"
 #include "report/ReportDocument.h"
 #include "support/CommandRun.h"
+#include "support/NumberedLines.h"
 #include "support/TempDir.h"
 #include "support/TestRegister.h"
 
@@ -205,6 +206,61 @@ TEST(NameCheck, FindingsInTableAndQueryMode)
             EXPECT_TRUE(run.result.started);
         }
     }
+}
+
+TEST(NameCheck, EveryNumberedLineIsAFindingOfItsKind)
+{
+    NameCheckRun run;
+    run.run({ record("135-792-468 00", "Фёдоров", "Николай", "Андреевич", "1949-10-10"),
+        record(num(468024680), "Лебедев", " Павел", "Олегович", "1957-07-17"),
+        record(num(112233445), "Иванов", "Иван", "Иванович", "1950-02-30"),
+        record(num(123456789), "Сидорава", "Анна", "Петровна", "1948-07-01", "Ж"),
+        record(num(112233445), "Иванов", "Иван", "Иванович", "1950-03-16"),
+        record(num(567891234), "Васильев", "Олег", "Петрович", "1951-09-30"),
+        record(num(789123456), "Соколов", "Игорь", "Викторович", "1947-04-12"),
+        record(num(789123456), "Соколов", "Игорь", "Викторовна", "1947-04-12"),
+        record(num(912345678), "Новиков", "Семён", "Фёдорович", "1936-01-07"),
+        record(num(246813579), "Волков", "Андрей", "Михайлович", "1961-03-03") });
+    test::ExpectFindingsAreTheNumberedLines(run);
+    struct Expected {
+        std::int64_t line;
+        std::string_view kind;
+        std::string number, given, registered;
+    };
+    const std::vector<Expected> expected = {
+        { 1, FindingKinds::ChecksumError, "135-792-468 00", "", "" },
+        { 2, FindingKinds::LineFormatError, "", "", "" },
+        { 2, FindingKinds::NameMismatch, num(468024680), "ЛЕБЕДЕВ  ПАВЕЛ ОЛЕГОВИЧ",
+            "ЛЕБЕДЕВ ПАВЕЛ ОЛЕГОВИЧ" },
+        { 3, FindingKinds::DateFormatError, "", "", "" },
+        { 3, FindingKinds::BirthMismatch, num(112233445), "30.12.1899", "15.03.1950" },
+        { 4, FindingKinds::NameMismatch, num(123456789), "СИДОРАВА АННА ПЕТРОВНА", "СИДОРОВА АННА ПЕТРОВНА" },
+        { 5, FindingKinds::BirthMismatch, num(112233445), "16.03.1950", "15.03.1950" },
+        { 6, FindingKinds::CancelledNumber, num(567891234), "", "" },
+        { 7, FindingKinds::NamesNotAllowed, num(789123456), "", "" },
+        { 8, FindingKinds::NameMismatch, num(789123456), "СОКОЛОВ ИГОРЬ ВИКТОРОВНА",
+            "СОКОЛОВ ИГОРЬ ВИКТОРОВИЧ" },
+        { 8, FindingKinds::NamesUnknown, num(789123456), "", "" },
+        { 9, FindingKinds::AbsentFromRegister, num(912345678), "", "" },
+        { 10, FindingKinds::NotFound, num(246813579), "", "" },
+    };
+    const std::vector<Finding>& findings = run.host.report.findings();
+    ASSERT_EQ(findings.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(findings[i].line, expected[i].line);
+        EXPECT_EQ(findings[i].kind, expected[i].kind);
+        EXPECT_EQ(Cp1251ToUtf8(findings[i].number), expected[i].number);
+        EXPECT_EQ(Cp1251ToUtf8(findings[i].given), expected[i].given);
+        EXPECT_EQ(Cp1251ToUtf8(findings[i].registered), expected[i].registered);
+    }
+
+    // A line that fails, in a register without status.
+    NameCheckRun failing(/*registerWithCond=*/false);
+    failing.run({ record(num(112233445), "Иванов", "Иван", "Иванович", "1950-03-15") });
+    test::ExpectFindingsAreTheNumberedLines(failing);
+    ASSERT_EQ(failing.host.report.findings().size(), 1u);
+    EXPECT_EQ(failing.host.report.findings()[0].kind, FindingKinds::LineFailed);
 }
 
 TEST(NameCheck, MarkedStretchIsTheDifferingPartOfTheRegisterName)

@@ -37,14 +37,19 @@ TEST_P(LineNumbers, EveryWriterNumbersItsLineAsPrintfWould)
     RunCounters counters;
     counters.LinesRead = c.line;
     RunReport report(document, counters);
-    report.AddNoteLine("note");
-    report.AddErrorLine("error");
+    report.AddNoteLine({ "note-kind" }, "note");
+    report.AddErrorLine({ "error-kind", "123-456-789 64" }, "error");
     AssignmentReport assignment(document, counters);
-    assignment.AddNoteLine("assigned");
+    assignment.AddNoteLine({ "assigned-kind" }, "assigned");
     const std::string number = c.number;
     EXPECT_EQ(document.PlainLines(),
         (std::vector<std::string> { "", std::string(RunReport::ColumnHeader()), number + " note",
             std::string(RunReport::ColumnHeader()), number + " E: error", number + " assigned" }));
+    // Each numbered line is a finding: its line, its kind and what follows its number.
+    EXPECT_EQ(document.findings(),
+        (std::vector<Finding> { { c.line, "note-kind", "", "", "", "note" },
+            { c.line, "error-kind", "123-456-789 64", "", "", "E: error" },
+            { c.line, "assigned-kind", "", "", "", "assigned" } }));
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, LineNumbers, testing::ValuesIn(numberCases),

@@ -21,7 +21,7 @@ const std::string Usage
     + std::string("  --register LOCATION   directory holding NUMS.DB, sqlite:FILE or postgresql://...\n"
                   "  --query               look people up through the SQL text SQL2 of venqor.ini\n"
                   "  --search-only         report the numbers found, but do not put them into FILE\n")
-    + std::string(ReportOptions)
+    + std::string(ReportOptions) + std::string(FindingsOption)
     + std::string("  --block-lines N       no window control: lines read ahead whose register lookups are\n"
                   "                        made together (default 65536; 1 looks each record up on its own)\n"
                   "\n"

@@ -20,7 +20,7 @@ const std::string Usage
                   "  --collect-not-found   add the people not found to the table ANKT (ANKT.DB)\n"
                   "  --no-birth-errors     do not compare birth dates\n"
                   "  --no-status-errors    no status messages and no \"not found\" notes\n")
-    + std::string(ReportOptions)
+    + std::string(ReportOptions) + std::string(FindingsOption)
     + std::string("  --block-lines N       no window control: lines read ahead whose register lookups are\n"
                   "                        made together (default 65536; 1 looks each record up on its own)\n"
                   "\n"

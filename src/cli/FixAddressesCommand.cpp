@@ -17,7 +17,7 @@ const std::string Usage
                   "\n")
     + std::string(CopyRefusals) + "\n" + std::string(OptionsIntro)
     + "  --output FILE         the corrected copy (required)\n" + std::string(MarkerOptions) + std::string()
-    + std::string(ReportOptions)
+    + std::string(ReportOptions) + std::string(FindingsOption)
     + std::string("\n"
                   "Exit status: 0 the correction ran to its end, 1 it could not run, 2 a usage error,\n"
                   "3 it ran to its end but FILE could not be written (the reason on standard error).\n");

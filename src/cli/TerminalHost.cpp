@@ -5,6 +5,7 @@
 
 #include "base/CodePage.h"
 #include "base/Errors.h"
+#include "report/FindingsFile.h"
 #include "report/ReportText.h"
 
 namespace venqor::cli {
@@ -40,6 +41,8 @@ void TerminalHost::ShowReport()
         return; // a stopped run leaves an earlier report file as it was
     if (settings_.reportFile)
         SaveReportText(report_, *settings_.reportFile);
+    if (settings_.findingsFile)
+        SaveFindings(report_, *settings_.findingsFile);
     if (settings_.quiet)
         return;
     PrintReport(report_, io_.out, io_.outIsTerminal);

@@ -16,12 +16,14 @@ class ProgressBar;
 
 // The run host of venqor-cli: every question is answered Yes, the save dialog gives the
 // --output file, messages go to standard error and the report to standard output (UTF-8,
-// coloured on a terminal), saved as text with --report.
+// coloured on a terminal), saved as text with --report and its findings as a table with
+// --findings.
 class TerminalHost final : public RunHost {
 public:
     struct Settings {
         std::optional<std::filesystem::path> outputFile;
         std::optional<std::filesystem::path> reportFile;
+        std::optional<std::filesystem::path> findingsFile;
         bool quiet = false;
     };
 

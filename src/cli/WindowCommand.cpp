@@ -10,9 +10,41 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <iterator>
 #include <vector>
 
 namespace venqor::cli {
+
+namespace {
+
+// Why the report or the findings of the command line may not be written (UTF-8), or nothing:
+// they are outputs of the run like the corrected copy and the table, which the command
+// checks itself, and no output may be named twice.
+std::optional<std::string> refusedOutput(
+    const CommandInfo& command, const WindowOptions& options, const TMainState& state)
+{
+    struct Output {
+        std::optional<std::filesystem::path> file;
+        std::string_view option;
+    };
+    const bool table = std::ranges::find(command.controls, "edtTblName") != command.controls.end();
+    const Output outputs[] = { { options.output, "--output" }, { options.report, "--report" },
+        { options.findings, "--findings" },
+        { table ? std::optional(TableFile(state)) : std::nullopt, "--table" } };
+    for (const Output& output : outputs) {
+        if (!output.file || (output.option != "--report" && output.option != "--findings"))
+            continue;
+        std::vector<std::filesystem::path> others;
+        for (const Output& other : outputs)
+            if (&other != &output && other.file)
+                others.push_back(*other.file);
+        if (const auto problem = OutputProblem(*output.file, state, others))
+            return Cp1251ToUtf8(*problem) + " (" + std::string(output.option) + ")";
+    }
+    return std::nullopt;
+}
+
+} // namespace
 
 Command WindowCommand(const CommandInfo& command, std::string_view summary, std::string_view usage)
 {
@@ -21,19 +53,11 @@ Command WindowCommand(const CommandInfo& command, std::string_view summary, std:
                 if (command.writesOutput && !options.output)
                     throw UsageError("--output FILE is required");
                 TMainState state = StateFor(options);
-                if (options.report) {
-                    // The report is one more output of the run: never one of the others.
-                    std::vector<std::filesystem::path> others;
-                    if (options.output)
-                        others.emplace_back(*options.output);
-                    if (std::ranges::find(command.controls, "edtTblName") != command.controls.end())
-                        others.push_back(TableFile(state));
-                    if (const auto problem = OutputProblem(*options.report, state, others)) {
-                        io.err << Cp1251ToUtf8(*problem) << " (--report)\n";
-                        return int(ExitFailed);
-                    }
+                if (const auto refusal = refusedOutput(command, options, state)) {
+                    io.err << *refusal << '\n';
+                    return int(ExitFailed);
                 }
-                TerminalHost host(io, { options.output, options.report, options.quiet });
+                TerminalHost host(io, { options.output, options.report, options.findings, options.quiet });
                 CatchStopSignals();
                 const RunResult result = command.run(state, host);
                 if (!result.started)

@@ -31,6 +31,10 @@ inline constexpr std::string_view CopyRefusals
     = "FILE and the report may not be an input of the run, a file of the program (a schema\n"
       "file, venqor.ini, ANKT.DB, NUMS.DB of the register), a write-protected file, nor the\n"
       "same file twice: such a run is refused before anything is written (exit status 1).\n";
+inline constexpr std::string_view FindingsOption
+    = "  --findings FILE       also save every numbered line of the report as a row of a table:\n"
+      "                        FILE.jsonl as JSON Lines, any other name as CSV (UTF-8, header\n"
+      "                        row); columns file, line, kind, number, given, registered, message\n";
 inline constexpr std::string_view ReportOptions
     = "  --report FILE         also save the report as text (Windows-1251, CR LF)\n"
       "  --quiet               no report on standard output\n";

@@ -18,6 +18,7 @@ struct OptionControl {
     std::string_view control;
 };
 constexpr std::string_view SaveDialog = "the save dialog";
+constexpr std::string_view FindingsSave = "the viewer's findings table";
 constexpr std::string_view EveryCommand = "";
 constexpr OptionControl OptionControls[] = {
     { "--output", SaveDialog }, { "--format", "cbxFrmtList" }, { "--schema", "cbxSchList" },
@@ -26,7 +27,7 @@ constexpr OptionControl OptionControls[] = {
     { "--query", "chkByQuery" }, { "--collect-not-found", "chkAnkList" },
     { "--no-birth-errors", "chkNoBirthErrors" }, { "--no-status-errors", "chkNoStatErrors" },
     { "--search-only", "chkFoundOnly" }, { "--report", EveryCommand }, { "--quiet", EveryCommand },
-    { "--block-lines", "dedtNUMS" }, // no control: how the register is read
+    { "--findings", FindingsSave }, { "--block-lines", "dedtNUMS" }, // no control: how the register is read
 };
 
 } // namespace
@@ -37,7 +38,8 @@ std::vector<std::string_view> AcceptedOptions(const CommandInfo& command)
     for (const OptionControl& o : OptionControls) {
         const bool reads = std::find(command.controls.begin(), command.controls.end(), o.control)
             != command.controls.end();
-        if (o.control == EveryCommand || reads || (o.control == SaveDialog && command.writesOutput))
+        if (o.control == EveryCommand || reads || (o.control == SaveDialog && command.writesOutput)
+            || (o.control == FindingsSave && command.reportsFindings))
             accepted.push_back(o.option);
     }
     return accepted;
@@ -66,6 +68,7 @@ WindowOptions ParseWindowOptions(Args& args, std::span<const std::string_view> a
         { "--match", &WindowOptions::match },
         { "--output", &WindowOptions::output, true },
         { "--report", &WindowOptions::report, true },
+        { "--findings", &WindowOptions::findings, true },
     };
     struct Flag {
         std::string_view option;

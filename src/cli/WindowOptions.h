@@ -18,14 +18,14 @@ namespace venqor::cli {
 struct WindowOptions {
     std::string dataFile;
     std::optional<std::string> format, schema, recordType, registerLocation, tableName, condition, match;
-    std::optional<std::string> output, report;
+    std::optional<std::string> output, report, findings;
     std::optional<int> blockLines;
     bool query = false, collectNotFound = false, noBirthErrors = false, noStatusErrors = false,
          searchOnly = false, quiet = false;
 };
 
 // The options of a command: those whose controls it reads, --output when it writes an
-// output file, --report and --quiet.
+// output file, --findings when its report has findings, --report and --quiet.
 std::vector<std::string_view> AcceptedOptions(const CommandInfo& command);
 
 // Reads DATAFILE and the options a command accepts (`accepted` lists their spellings,

@@ -5,15 +5,7 @@
 
 namespace venqor {
 
-std::string AssignmentReport::numbered(std::string_view text) const
-{
-    std::string line = LineNumberText(counters_.LinesRead);
-    line += ' ';
-    line += text;
-    return line;
-}
-
-void AssignmentReport::AddErrorLine(std::string_view text)
+void AssignmentReport::AddErrorLine(const FindingFacts& facts, std::string_view text)
 {
     if (++counters_.ErrorCount == 1) {
         document_.SetBold(true);
@@ -21,13 +13,13 @@ void AssignmentReport::AddErrorLine(std::string_view text)
         document_.SetBold(false);
     }
     document_.SetColor(ReportColor::Red);
-    document_.AppendLine(numbered(text));
+    document_.AppendLine(NumberedLine(document_, counters_.LinesRead, facts, text));
     document_.SetColor(ReportColor::WindowText);
 }
 
-void AssignmentReport::AddNoteLine(std::string_view text)
+void AssignmentReport::AddNoteLine(const FindingFacts& facts, std::string_view text)
 {
-    document_.AppendLine(numbered(text));
+    document_.AppendLine(NumberedLine(document_, counters_.LinesRead, facts, text));
 }
 
 } // namespace venqor

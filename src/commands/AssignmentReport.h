@@ -1,5 +1,6 @@
 #pragma once
 
+#include "report/Findings.h"
 #include "run/RunCounters.h"
 
 #include <string>
@@ -20,14 +21,12 @@ public:
     }
 
     // A red line "%5d %s" numbered with the current line; counted in ErrorCount, and the
-    // first of the run brings the bold column header.
-    void AddErrorLine(std::string_view text);
-    // A plain line "%5d %s" numbered with the current line.
-    void AddNoteLine(std::string_view text);
+    // first of the run brings the bold column header. A finding of the report, as below.
+    void AddErrorLine(const FindingFacts& facts, std::string_view text);
+    // A plain line "%5d %s" numbered with the current line, and a finding of the report.
+    void AddNoteLine(const FindingFacts& facts, std::string_view text);
 
 private:
-    std::string numbered(std::string_view text) const;
-
     ReportDocument& document_;
     RunCounters& counters_;
 };

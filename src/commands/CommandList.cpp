@@ -20,13 +20,13 @@ constexpr std::string_view ConvertControls[]
 
 constexpr CommandInfo Commands[] = {
     { "check", "btnCheckStrNum", "Проверка ФИО"_w, "Проверка страх номеров на соответствие ФИО"_w, false,
-        CheckControls, CheckNames },
+        true, CheckControls, CheckNames },
     { "assign", "btnSetStrNum", "Простановка"_w, "Поиск и простановка страх номеров по ФИО и д/р"_w, true,
-        AssignControls, AssignNumbers },
+        true, AssignControls, AssignNumbers },
     { "fix-addresses", "bbtnCorrAdres", "Правка адресов"_w, "Правка адресов - удаление вед. запятой и тп"_w,
-        true, AddressControls, CorrectAddresses },
+        true, true, AddressControls, CorrectAddresses },
     { "convert", "btnText2Table", "Преобразовать"_w,
-        "Преобразовать отобранные строки  текстового файла в таблицу"_w, false, ConvertControls,
+        "Преобразовать отобранные строки  текстового файла в таблицу"_w, false, false, ConvertControls,
         ConvertText },
 };
 

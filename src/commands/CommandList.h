@@ -16,6 +16,7 @@ struct CommandInfo {
     std::string_view caption; // the button's caption, Windows-1251
     std::string_view hint;    // the button's hint, Windows-1251
     bool writesOutput;        // asks for an output file (the save dialog, --output)
+    bool reportsFindings;     // its report's numbered lines are findings (--findings)
     // The controls of the main window it reads besides the data file (their object names).
     std::span<const std::string_view> controls;
     RunResult (*run)(TMainState& state, RunHost& host);

@@ -80,7 +80,7 @@ public:
 
 private:
     std::string_view numberText() const { return FieldValue(state_.Fields, iNum_).substr(0, NameLength); }
-    void formatError(std::string_view what, std::string_view text);
+    void formatError(std::string_view kind, std::string_view what, std::string_view text);
     void checkFound(std::int32_t number);
     void notFound(std::int32_t number);
     // The index of a register field, resolved when it is first read, so that a register
@@ -102,7 +102,7 @@ private:
 
     std::string numText_, fam_, nam_, otch_, birthText_, sex_;
     Date birth_;
-    std::string lineName_, registerName_, message_;
+    std::string lineName_, shownName_, registerName_, message_;
 };
 
 void NameChecker::CheckRecord()
@@ -118,7 +118,7 @@ void NameChecker::CheckRecord()
     const std::int32_t number = TextToStrNum(numText_);
 
     if (!nam_.empty() && nam_.front() == ' ')
-        formatError("Ошибка форматирования строки \""_w, nam_);
+        formatError(FindingKinds::LineFormatError, "Ошибка форматирования строки \""_w, nam_);
 
     birth_ = ZeroDate;
     if (!birthText_.empty()) {
@@ -127,7 +127,7 @@ void NameChecker::CheckRecord()
         if (!birthText_.empty() && date)
             birth_ = *date;
         else
-            formatError("Ошибка форматирования даты \""_w, birthText_);
+            formatError(FindingKinds::DateFormatError, "Ошибка форматирования даты \""_w, birthText_);
     }
 
     if (number == 0 && !numText_.empty())
@@ -154,19 +154,19 @@ void NameChecker::CheckRecord()
     if (number < 0) {
         message_.assign("Ошибка в контр. сумме у стр.№ "_w);
         message_ += numText_;
-        report_.AddErrorLine(message_);
+        report_.AddErrorLine({ FindingKinds::ChecksumError, numText_ }, message_);
     }
 }
 
 // Line and date format problems: the first 99 of a run are written and counted.
-void NameChecker::formatError(std::string_view what, std::string_view text)
+void NameChecker::formatError(std::string_view kind, std::string_view what, std::string_view text)
 {
     if (++formatMsgCount_ >= FormatMessageLimit)
         return;
     message_.assign(what);
     message_ += text;
     message_ += '"';
-    report_.AddErrorLine(message_);
+    report_.AddErrorLine({ kind }, message_);
 }
 
 int NameChecker::registerField(int& index, std::string_view name)
@@ -192,13 +192,14 @@ void NameChecker::checkFound(std::int32_t number)
     registerName_.append(regOtch);
 
     if (!otchEqual) {
+        shownName_ = lineName_;
+        lowerLatin(shownName_);
         message_.assign("Расхождения в ФИО у стр.№ "_w);
         message_ += strNum;
-        report_.AddErrorLine(message_);
+        report_.AddErrorLine({ FindingKinds::NameMismatch, strNum, shownName_, registerName_ }, message_);
 
         message_.assign("   -  Указано  "_w);
-        message_ += lineName_;
-        lowerLatin(message_);
+        message_ += shownName_;
         report_.AppendLine(message_);
 
         const int first = firstDifference(lineName_, registerName_);
@@ -210,13 +211,15 @@ void NameChecker::checkFound(std::int32_t number)
 
     if (!state_.noBirthErrors) {
         if (register_.record().fieldDate(registerField(regBirth_, "BIRTH")) != birth_) {
+            const std::string given = FormatDmy(birth_);
+            const std::string_view registered = registerText(regBirth_, "BIRTH"); // "" when empty
             message_.assign("Расхождение в д/р "_w);
-            message_ += FormatDmy(birth_);
+            message_ += given;
             message_ += " у стр.№ "_w;
             message_ += strNum;
             message_ += " вместо "_w;
-            message_ += registerText(regBirth_, "BIRTH"); // dd.mm.yyyy, empty when the field is
-            report_.AddErrorLine(message_);
+            message_ += registered;
+            report_.AddErrorLine({ FindingKinds::BirthMismatch, strNum, given, registered }, message_);
         }
     }
 
@@ -224,21 +227,26 @@ void NameChecker::checkFound(std::int32_t number)
         const std::string_view cond = registerText(regCond_, "COND");
         const char status = cond.empty() ? ' ' : cond.front();
         message_.clear();
+        std::string_view kind;
         if (status == 'C' || status == 'E') {
+            kind = FindingKinds::CancelledNumber;
             message_.assign("Отмененный стр.№ "_w).append(strNum).append(1, ' ').append(lineName_);
         } else if (status == 'F' && lineName_ == registerName_) {
+            kind = FindingKinds::NamesNotAllowed;
             message_.assign("У стр.№ "_w).append(strNum).append(" не может быть ФИО "_w).append(lineName_);
         } else if (status == 'F') {
+            kind = FindingKinds::NamesUnknown;
             message_.assign("У стр.№ "_w)
                 .append(strNum)
                 .append(1, ' ')
                 .append(lineName_)
                 .append(" неизвестны правильные ФИО"_w);
         } else if (status == 'G') {
+            kind = FindingKinds::AbsentFromRegister;
             message_.assign("Отсутствует в БД стр.№ "_w).append(strNum).append(1, ' ').append(lineName_);
         }
         if (!message_.empty())
-            report_.AddErrorLine(message_);
+            report_.AddErrorLine({ kind, strNum }, message_);
     }
 }
 
@@ -246,10 +254,11 @@ void NameChecker::notFound(std::int32_t number)
 {
     ++NotFoundCount;
     if (!state_.noStatusErrors) {
+        const std::string strNum = StrNumToText(number);
         message_.assign("Не найден стр.№ "_w);
-        message_ += StrNumToText(number);
+        message_ += strNum;
         message_.append(1, ' ').append(fam_).append(1, ' ').append(nam_).append(1, ' ').append(otch_);
-        report_.AddNoteLine(message_);
+        report_.AddNoteLine({ FindingKinds::NotFound, strNum }, message_);
     }
     if (notFound_)
         notFound_->Add(number, fam_, nam_, otch_, birthText_, sex_);
@@ -308,7 +317,8 @@ RunResult CheckNames(TMainState& state, RunHost& host)
     run.TimeLine(" Начало  "_w);
 
     NameChecker checker(run, *fields, numbers, notFound.get());
-    run.ReadLines([&] { checker.CheckRecord(); }, [&] { run.Report().AddErrorLine("Неизвестно что"_w); },
+    run.ReadLines([&] { checker.CheckRecord(); },
+        [&] { run.Report().AddErrorLine({ FindingKinds::LineFailed }, "Неизвестно что"_w); },
         [&](LookupKey& key) { return checker.LookupKeyOf(key); });
 
     run.TimeLine(" Конец   "_w);

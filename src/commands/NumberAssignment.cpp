@@ -108,7 +108,8 @@ void NumberAssigner::TreatRecord()
     }
 
     if (number < 0)
-        report_.AddErrorLine(std::string("Ошибка в контр. сумме у стр.№ "_w) + ownText_);
+        report_.AddErrorLine({ FindingKinds::ChecksumError, ownText_ },
+            std::string("Ошибка в контр. сумме у стр.№ "_w) + ownText_);
 
     if (register_.available() && register_.FindByNameBirth(fam_, nam_, otch_, birth)) {
         if (regNum_ < 0)
@@ -121,12 +122,12 @@ void NumberAssigner::TreatRecord()
         if (number != 0 && number != found) {
             message_.assign("Для стр.№ "_w).append(canonical_).append(" \"").append(fam_).append(1, ' ');
             message_.append(nam_).append("\"").append(" найден двойник со стр.№ "_w).append(foundText_);
-            report_.AddNoteLine(message_);
+            report_.AddNoteLine({ FindingKinds::TwinFound, canonical_ }, message_);
         }
         if (number < FirstKeptNumber) {
             message_.assign("Найден стр.№ "_w).append(foundText_).append(" для "_w).append(fam_);
             message_.append(1, ' ').append(nam_);
-            report_.AddNoteLine(message_);
+            report_.AddNoteLine({ FindingKinds::NumberFound, foundText_ }, message_);
             ++AssignedCount;
             putIn = !foundOnly_;
         }
@@ -179,7 +180,7 @@ RunResult AssignNumbers(TMainState& state, RunHost& host)
 
     NumberAssigner assigner(run, *fields, numbers, foundOnly);
     run.ReadLines([&] { assigner.TreatRecord(); },
-        [&] { assigner.Report().AddErrorLine("Неизвестно что"_w); },
+        [&] { assigner.Report().AddErrorLine({ FindingKinds::LineFailed }, "Неизвестно что"_w); },
         [&](LookupKey& key) { return assigner.LookupKeyOf(key); });
 
     run.CloseOutput();

@@ -5,6 +5,7 @@
 #include "gui/Dialogs.h"
 #include "gui/GuiText.h"
 #include "gui/ReportView.h"
+#include "report/FindingsFile.h"
 #include "report/PrintToDevice.h"
 #include "report/ReportText.h"
 
@@ -161,8 +162,16 @@ void TfrmReport::FormCreate()
 
 void TfrmReport::ShowNewReport()
 {
-    ShowDocument(*Memo1, report_);
     exec();
+}
+
+void TfrmReport::showEvent(QShowEvent* event)
+{
+    if (shownVersion_ != report_.version()) {
+        ShowDocument(*Memo1, report_);
+        shownVersion_ = report_.version();
+    }
+    QDialog::showEvent(event);
 }
 
 void TfrmReport::btnPrintClick()
@@ -201,11 +210,17 @@ void TfrmReport::btnPrintRTFClick()
 
 void TfrmReport::btnFileClick()
 {
-    const QString chosen
-        = QFileDialog::getSaveFileName(this, QStringLiteral("Сохранить отчет"), ReportFileName_,
-            QStringLiteral("Text File (*.txt);;Any File (*)"), nullptr, QFileDialog::DontConfirmOverwrite);
+    const QString findingsFilter = QStringLiteral("Таблица находок (*.csv)");
+    QString filter;
+    const QString chosen = QFileDialog::getSaveFileName(this, QStringLiteral("Сохранить отчет"),
+        ReportFileName_, QStringLiteral("Text File (*.txt);;%1;;Any File (*)").arg(findingsFilter), &filter,
+        QFileDialog::DontConfirmOverwrite);
     if (chosen.isEmpty() || !mayWrite(ToPath(chosen)))
         return;
+    if (filter == findingsFilter) {
+        Guarded(this, [this, &chosen] { SaveFindings(report_, ToPath(chosen)); });
+        return;
+    }
     ReportFileName_ = chosen;
     Guarded(this, [this] { SaveReportText(report_, ToPath(ReportFileName_).string()); });
 }

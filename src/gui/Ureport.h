@@ -4,6 +4,7 @@
 
 #include <QDialog>
 
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -17,9 +18,11 @@ class QToolButton;
 
 namespace venqor::gui {
 
-// The report viewer "Выходные формы": shows the report of the last command, saves it as
-// text or PDF, prints it paged in code page 866 on the printer port or with its formatting
-// on the default printer. It owns the report; the commands fill it through the host.
+// The report viewer "Выходные формы": shows the report of the last command (the view is
+// brought up to date whenever the viewer is shown, so it shows what it saves and prints),
+// saves it as text, as PDF or its findings as a table, prints it paged in code page 866 on
+// the printer port or with its formatting on the default printer. It owns the report; the
+// commands fill it through the host.
 class TfrmReport : public QDialog {
     Q_OBJECT
 
@@ -27,7 +30,7 @@ public:
     explicit TfrmReport(QWidget* parent = nullptr);
 
     ReportDocument& Report() { return report_; }
-    // Shows a newly written report modally; returns when the user closes the window.
+    // Shows the report modally; returns when the user closes the window.
     void ShowNewReport();
 
     void SetPrinterPort(std::string port) { printerPort_ = std::move(port); }
@@ -53,6 +56,9 @@ public:
     // of that name only when complete. Throws IoError.
     void SaveReportPdf(const QString& fileName);
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     void FormCreate();
     void buildControls();
@@ -64,6 +70,7 @@ private:
     OutputCheck outputCheck_;
     int NlinesMax_ = 62;
     QString ReportFileName_;
+    std::uint64_t shownVersion_ = 0; // the version of the report the view shows
     QString lastSearch_;
 
     QPlainTextEdit* Memo1;

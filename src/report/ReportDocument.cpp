@@ -27,6 +27,10 @@ void ReportDocument::Clear()
     // A cleared view starts over with the default attributes, like an empty rich-text view.
     lines_.clear();
     lines_.shrink_to_fit();
+    findings_.clear();
+    findings_.shrink_to_fit();
+    dataFile_.clear();
+    ++version_;
     fonts_.assign(1, std::string(DefaultFont));
     color_ = ReportColor::WindowText;
     bold_ = false;
@@ -42,6 +46,7 @@ void ReportDocument::AppendLine(std::string_view text)
 void ReportDocument::InsertText(std::string_view text)
 {
     static constexpr std::string_view LineEnd = "\r\n";
+    ++version_;
     if (lines_.empty())
         lines_.emplace_back();
     for (;;) {

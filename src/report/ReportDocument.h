@@ -1,6 +1,9 @@
 #pragma once
 
+#include "report/Findings.h"
+
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,7 +32,9 @@ struct ReportLine {
 };
 
 // The report of a command: an ordered list of lines, each made of coloured, bold or plain
-// runs in a font. Its lines, as plain text, are the report as saved and printed.
+// runs in a font. Its lines, as plain text, are the report as saved and printed. Beside
+// them it keeps the findings of its numbered lines, in report order, and the data file
+// they concern.
 //
 // Text is written at the insertion point, which is always the end of the document, with
 // the insertion point's attributes; "\r\n" inside inserted text ends the current line and
@@ -38,8 +43,8 @@ class ReportDocument {
 public:
     ReportDocument();
 
-    // Removes every line and puts the insertion point back to the default attributes
-    // (window-text colour, regular, the default font).
+    // Removes every line and finding and puts the insertion point back to the default
+    // attributes (window-text colour, regular, the default font).
     void Clear();
     // Appends a whole line after the last one, with the insertion point's attributes. A
     // "\r\n" inside the text splits it into several lines, as with InsertText.
@@ -59,6 +64,14 @@ public:
     std::vector<std::string> PlainLines() const;
     const std::vector<std::string>& fonts() const { return fonts_; }
 
+    void AddFinding(Finding finding) { findings_.push_back(std::move(finding)); }
+    const std::vector<Finding>& findings() const { return findings_; }
+    // The data file of the findings, as the user named it.
+    void SetDataFile(std::filesystem::path file) { dataFile_ = std::move(file); }
+    const std::filesystem::path& dataFile() const { return dataFile_; }
+    // Changes with every change of the document, so that a view can tell it is out of date.
+    std::uint64_t version() const { return version_; }
+
     static constexpr std::string_view DefaultFont = "Courier New";
 
 private:
@@ -66,6 +79,9 @@ private:
 
     std::vector<ReportLine> lines_;
     std::vector<std::string> fonts_;
+    std::vector<Finding> findings_;
+    std::filesystem::path dataFile_;
+    std::uint64_t version_ = 0;
     ReportColor color_ = ReportColor::WindowText;
     bool bold_ = false;
     std::uint16_t font_ = 0;

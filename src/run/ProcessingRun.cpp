@@ -141,6 +141,7 @@ std::optional<std::filesystem::path> ProcessingRun::ChooseOutput(const std::file
 void ProcessingRun::StartReport(std::initializer_list<std::string_view> titles)
 {
     host_.Report().Clear();
+    host_.Report().SetDataFile(state_.dataFile);
     for (const std::string_view title : titles)
         report_.AppendLine(title);
     report_.AppendLine(std::string(" Обрабатывается файл "_w) + InQuotes(PathToCp1251(state_.dataFile)));

@@ -10,12 +10,15 @@ std::string_view RunReport::ColumnHeader()
     return "N строки Сообщение"_w;
 }
 
-std::string RunReport::numbered(std::string_view marker, std::string_view text) const
+std::string NumberedLine(
+    ReportDocument& document, std::int64_t line, const FindingFacts& facts, std::string_view message)
 {
-    std::string line = LineNumberText(counters_.LinesRead);
-    line += marker;
-    line += text;
-    return line;
+    document.AddFinding({ line, std::string(facts.kind), std::string(facts.number), std::string(facts.given),
+        std::string(facts.registered), std::string(message) });
+    std::string text = LineNumberText(line);
+    text += ' ';
+    text += message;
+    return text;
 }
 
 void RunReport::AppendLine(std::string_view text)
@@ -23,16 +26,16 @@ void RunReport::AppendLine(std::string_view text)
     document_.AppendLine(text);
 }
 
-void RunReport::AddNoteLine(std::string_view text)
+void RunReport::AddNoteLine(const FindingFacts& facts, std::string_view text)
 {
     if (++counters_.NoteCount == 1) {
         document_.AppendLine({});
         document_.AppendLine(ColumnHeader());
     }
-    document_.AppendLine(numbered(" ", text));
+    document_.AppendLine(NumberedLine(document_, counters_.LinesRead, facts, text));
 }
 
-void RunReport::AddErrorLine(std::string_view text)
+void RunReport::AddErrorLine(const FindingFacts& facts, std::string_view text)
 {
     ++counters_.ErrorCount;
     if (!errorHeaderWritten_) {
@@ -44,7 +47,8 @@ void RunReport::AddErrorLine(std::string_view text)
     }
     document_.InsertText("\r\n");
     document_.SetColor(ReportColor::Blue);
-    document_.InsertText(numbered(" E: ", text));
+    document_.InsertText(
+        NumberedLine(document_, counters_.LinesRead, facts, std::string("E: ") + std::string(text)));
     document_.SetColor(ReportColor::WindowText);
 }
 

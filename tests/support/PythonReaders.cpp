@@ -51,19 +51,12 @@ std::string dumpDbf(const std::string& path)
     return runPython(DbfDumpScript, path);
 }
 
-std::vector<std::vector<std::string>> readCsv(const std::string& path)
+namespace {
+
+// Rows printed by a script as hex-encoded values, one per line, an empty line after each row.
+std::vector<std::vector<std::string>> hexRows(const std::string& output)
 {
-    // Each value on a line of its own, hex-encoded so that no byte of it is taken for a
-    // separator; an empty line ends a row.
-    static const char* const script = R"(import sys, csv
-with open(sys.argv[1], newline='', encoding='utf-8-sig') as f:
-    for row in csv.reader(f):
-        for value in row:
-            print('v' + value.encode('utf-8').hex())
-        print()
-)";
     std::vector<std::vector<std::string>> rows(1);
-    const std::string output = runPython(script, path);
     for (std::size_t pos = 0; pos < output.size();) {
         const std::size_t end = output.find('\n', pos);
         const std::string line = output.substr(pos, end - pos);
@@ -79,6 +72,45 @@ with open(sys.argv[1], newline='', encoding='utf-8-sig') as f:
     }
     rows.pop_back();
     return rows;
+}
+
+} // namespace
+
+std::vector<std::vector<std::string>> readCsv(const std::string& path)
+{
+    static const char* const script = R"(import sys, csv
+with open(sys.argv[1], newline='', encoding='utf-8-sig') as f:
+    for row in csv.reader(f):
+        for value in row:
+            print('v' + value.encode('utf-8').hex())
+        print()
+)";
+    return hexRows(runPython(script, path));
+}
+
+std::vector<std::vector<std::string>> readJsonLines(
+    const std::string& path, const std::vector<std::string>& keys, const std::vector<std::string>& numeric)
+{
+    static const char* const script = R"(import sys, json
+path, keys, numeric = sys.argv[1].split('|', 2)
+keys, numeric = keys.split(','), numeric.split(',')
+with open(path, encoding='utf-8') as f:
+    for text in f:
+        row = json.loads(text)
+        assert sorted(row) == sorted(keys), row
+        for key in keys:
+            value = row[key]
+            assert isinstance(value, int) == (key in numeric), (key, value)
+            print('v' + str(value).encode('utf-8').hex())
+        print()
+)";
+    std::string joined = path + "|";
+    for (std::size_t i = 0; i < keys.size(); ++i)
+        joined += (i ? "," : "") + keys[i];
+    joined += "|";
+    for (std::size_t i = 0; i < numeric.size(); ++i)
+        joined += (i ? "," : "") + numeric[i];
+    return hexRows(runPython(script, joined));
 }
 
 } // namespace venqor::test

@@ -24,4 +24,10 @@ std::string dumpDbf(const std::string& path);
 // reads them, each value as it is in the file.
 std::vector<std::vector<std::string>> readCsv(const std::string& path);
 
+// The objects of a JSON Lines file as Python's json module reads them: for each, the values
+// of `keys` in that order, numbers written as Python writes them; the script fails (and so
+// the test) when an object has other keys, or a key of `numeric` holds no integer.
+std::vector<std::vector<std::string>> readJsonLines(
+    const std::string& path, const std::vector<std::string>& keys, const std::vector<std::string>& numeric);
+
 } // namespace venqor::test

@@ -1,6 +1,7 @@
 #include "engine/csv/CsvEngine.h"
 
 #include "base/CodePage.h"
+#include "base/CsvField.h"
 #include "base/Errors.h"
 #include "base/FieldText.h"
 #include "scan/TextFile.h"
@@ -11,23 +12,6 @@
 namespace venqor {
 
 namespace {
-
-// A value as a CSV field: in quotes, with quotes doubled, when it holds a separator, a
-// quote or a line break.
-void appendField(std::string& line, std::string_view utf8)
-{
-    if (utf8.find_first_of(",\"\r\n") == std::string_view::npos) {
-        line += utf8;
-        return;
-    }
-    line += '"';
-    for (const char c : utf8) {
-        if (c == '"')
-            line += '"';
-        line += c;
-    }
-    line += '"';
-}
 
 class CsvLoader final : public TableLoader {
 public:
@@ -46,7 +30,7 @@ public:
         for (std::size_t i = 0; i < fields_.size(); ++i) {
             if (i > 0)
                 header += ',';
-            appendField(header, Cp1251ToUtf8(fields_[i].name));
+            AppendCsvField(header, Cp1251ToUtf8(fields_[i].name));
         }
         write(header);
     }
@@ -107,7 +91,7 @@ public:
         for (std::size_t i = 0; i < values_.size(); ++i) {
             if (i > 0)
                 line_ += ',';
-            appendField(line_, values_[i]);
+            AppendCsvField(line_, values_[i]);
         }
         write(line_);
         return true;

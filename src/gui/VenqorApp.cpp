@@ -1,5 +1,6 @@
 #include "gui/VenqorApp.h"
 
+#include "app/Version.h"
 #include "gui/ScreenshotTour.h"
 #include "gui/uVenqor.h"
 
@@ -12,7 +13,7 @@ int RunVenqor(int argc, char** argv)
 {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("venqor"));
-    QApplication::setApplicationVersion(QStringLiteral("0.2"));
+    QApplication::setApplicationVersion(QString::fromLatin1(ProgramVersion));
 
     QCommandLineParser options;
     options.setApplicationDescription(QStringLiteral("Venqor: проверка реестров льготников"));

@@ -2,6 +2,7 @@
 
 #include "app/Formats.h"
 #include "app/Settings.h"
+#include "app/Version.h"
 #include "commands/CommandList.h"
 #include "gui/Dialogs.h"
 #include "gui/GuiText.h"
@@ -33,8 +34,9 @@ namespace venqor::gui {
 
 namespace {
 
-// The build date and the author line that follow the version in lblVersion.
-const QString VersionLine = QStringLiteral("Venqor V0.2 20.01.06 Проверка реестров льготников");
+// The version, its build date and the author line of lblVersion.
+const QString VersionLine
+    = QString::fromLatin1(VenqorVersion) + QStringLiteral(" Проверка реестров льготников");
 
 template <typename Widget> Widget* named(Widget* widget, const char* name)
 {

@@ -115,14 +115,7 @@ public:
 
     void cancel() override { pending_ = false; }
 
-    void commit() override
-    {
-        try {
-            file_->Commit();
-        } catch (const IoError& error) {
-            throw TableError(error.what());
-        }
-    }
+    void commit() override { file_->Commit(); }
 
 private:
     const FieldDef& field(int index) const
@@ -143,12 +136,8 @@ private:
 
     void write(const std::string& line)
     {
-        try {
-            file_->Write(line);
-            file_->WriteLineEnd();
-        } catch (const IoError& error) {
-            throw TableError(error.what());
-        }
+        file_->Write(line);
+        file_->WriteLineEnd();
     }
 
     std::string path_;

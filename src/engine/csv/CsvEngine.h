@@ -15,6 +15,7 @@ namespace venqor {
 // comma, a quote or a line break is put in quotes, a quote inside doubled), lines ending
 // in CR LF. Texts are cut to their field's width; integers and floats are checked and
 // written with the decimal point "."; dates as dd.mm.yyyy, an empty date as an empty field.
+// A failed write of the file is an IoError.
 
 // Whether a table name names a CSV file: it ends in .csv, in any case.
 bool IsCsvName(std::string_view name);

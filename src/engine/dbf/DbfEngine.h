@@ -17,7 +17,7 @@ namespace venqor {
 // read and appended in that page. Fields: text C of the field's width (1..254), integer
 // N(11,0), float N(19,6), date D (YYYYMMDD, an empty date as blanks). Names are cut to
 // the 10 characters dBASE allows. dBASE files have no indexes: setIndexFields and findKey
-// raise TableError.
+// raise TableError. A failed write of the file is an IoError.
 class DbfTable : public Table {
 public:
     // Records are read one by one in file order.

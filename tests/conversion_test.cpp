@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <sstream>
 
 namespace venqor {
@@ -221,7 +222,7 @@ TEST(TextConversion, DbaseTableReadBackByAnIndependentReader)
         "field type C 1 0\n"
         "field fam C 12 0\n"
         "field kolvo N 11 0\n"
-        "field summa N 19 6\n"
+        "field summa N 18 8\n"
         "field birth D 8 0\n"
         "field address_re C 8 0\n"
         "field address__1 C 8 0\n"
@@ -366,6 +367,96 @@ std::vector<std::vector<std::string>> readBack(const std::string& file, const st
         }
     }
     return rows;
+}
+
+// A number as a reader gives it, compared as a number; nothing for an empty value.
+std::optional<double> number(const std::string& text)
+{
+    if (text.empty())
+        return std::nullopt;
+    std::size_t used = 0;
+    const double value = std::stod(text, &used);
+    EXPECT_EQ(used, text.size()) << text;
+    return value;
+}
+
+// Integers and floats come back as the data file writes them, in every kind of table; what a
+// dBASE number field cannot hold is said as a line not stored.
+TEST(TextConversion, NumbersReadBackAsTheDataFileWritesThem)
+{
+    const std::string schema = "[NUMS]\r\nField1 = TYPE,CHAR,1,00,00\r\nField2 = KOLVO,INTEGER,12,00,01\r\n"
+                               "Field3 = SUMMA,FLOAT,20,00,13\r\n";
+    struct Case {
+        const char* edge;
+        const char* kolvo;
+        const char* summa;
+        const char* dbaseRefusal; // the reason when dBASE cannot hold the line's numbers
+    };
+    const Case cases[] = {
+        { "seven decimals", "1", "0.1234567", nullptr },
+        { "a value below the sixth decimal", "2", "0.000000125", nullptr },
+        { "fifteen digits across the point", "3", "123456789.123456", nullptr },
+        { "fourteen digits before the point", "4", "12345678901234.5", nullptr },
+        { "the most decimals the text holds", "5", ".0000000000000000001", nullptr },
+        { "negative in exponent form", "6", "-2.5E-3", nullptr },
+        { "beyond any dBASE number field", "7", "1e300", "1e+300 does not fit the field N(40,19)" },
+        { "more decimals than the field has", "8", "1e-25", "1e-25 does not fit the field N(40,19)" },
+        { "an integer beyond 32 bits", "2147483648", "", nullptr },
+        { "the widest integer of dBASE", "99999999999", "", nullptr },
+        { "the most negative integer of dBASE", "-9999999999", "", nullptr },
+        { "an integer of 12 digits", "123456789012", "", "\"123456789012\" is wider than the field (11)" },
+    };
+    std::string data;
+    for (const Case& c : cases) {
+        std::string kolvo = c.kolvo;
+        std::string summa = c.summa;
+        kolvo.resize(12, ' ');
+        summa.resize(20, ' ');
+        data += "O" + kolvo + summa + "\r\n";
+    }
+    for (const TableKind& kind : TableKinds) {
+        SCOPED_TRACE(kind.name);
+        Conversion conversion(schema, "NUMS");
+        conversion.state.tableName = kind.name;
+        conversion.state.copyCondition = "Все"_w;
+        const RunResult result = conversion.run(data);
+        ASSERT_TRUE(result.started);
+        const std::string file = conversion.home.file(kind.file);
+        const bool dbase = file.ends_with(".dbf");
+        if (dbase) {
+            EXPECT_NE(
+                test::dumpDbf(file).find("\nfield kolvo N 11 0\nfield summa N 40 19\n"), std::string::npos);
+        } else if (!file.ends_with(".csv")) {
+            EXPECT_EQ(test::SqliteRows(file, "SELECT DISTINCT typeof(SUMMA) FROM t WHERE SUMMA IS NOT NULL"),
+                std::vector<test::SqlRow> { { "real" } });
+        }
+        const auto rows = readBack(file, "TYPE, KOLVO, quote(SUMMA)");
+        std::vector<std::string> said;
+        std::size_t row = 0;
+        for (std::size_t i = 0; i < std::size(cases); ++i) {
+            const Case& c = cases[i];
+            SCOPED_TRACE(c.edge);
+            if (dbase && c.dbaseRefusal) {
+                said.push_back(std::to_string(i + 1) + " E: Строка не записана в таблицу: " + file
+                    + ", field \"" + (c.summa[0] ? "SUMMA" : "KOLVO") + "\": " + c.dbaseRefusal);
+                continue;
+            }
+            ASSERT_LT(row, rows.size());
+            EXPECT_EQ(number(rows[row][1]), number(c.kolvo));
+            EXPECT_EQ(number(rows[row][2]), number(c.summa));
+            if (file.ends_with(".csv")) {
+                EXPECT_EQ(rows[row][2], c.summa) << "the text as written";
+            }
+            ++row;
+        }
+        EXPECT_EQ(row, rows.size());
+        std::vector<std::string> errorLines;
+        for (const std::string& l : conversion.host.reportLines())
+            if (l.find(" E: ") != std::string::npos)
+                errorLines.push_back(l.substr(l.find_first_not_of(' ')));
+        EXPECT_EQ(errorLines, said);
+        EXPECT_EQ(result.shortfalls.size(), said.empty() ? 0u : 1u);
+    }
 }
 
 // Two good lines around 101 lines whose integer is a text, after a line not taken: the first

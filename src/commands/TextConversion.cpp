@@ -166,6 +166,7 @@ TableLayout PrepareTable(const TFieldList& fields, std::string_view tableName)
             break;
         case fkFloat:
             field.type = FieldType::Float;
+            field.size = item.Stop - item.Start; // the longest text the data file gives it
             break;
         case fkDate:
             field.type = FieldType::Date;

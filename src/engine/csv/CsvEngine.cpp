@@ -5,7 +5,6 @@
 #include "base/FieldText.h"
 #include "scan/TextFile.h"
 
-#include <charconv>
 #include <filesystem>
 
 namespace venqor {
@@ -71,7 +70,10 @@ public:
                 value = IsBlank(text) ? std::string() : std::to_string(IntegerFromText(text));
                 return;
             case FieldType::Float:
-                value = IsBlank(text) ? std::string() : floatText(FloatFromText(text));
+                // Checked, then kept as written, with every digit it has.
+                if (!IsBlank(text))
+                    static_cast<void>(FloatFromText(text));
+                value = TrimBlanks(text);
                 return;
             case FieldType::Date:
                 value = IsBlank(text) ? std::string() : FormatDmy(DateFromText(text));
@@ -125,13 +127,6 @@ private:
         if (index < 0 || index >= static_cast<int>(fields_.size()))
             throw TableError(path_ + ": no field number " + std::to_string(index + 1));
         return fields_[static_cast<std::size_t>(index)];
-    }
-
-    static std::string floatText(double value)
-    {
-        char text[64];
-        const auto result = std::to_chars(text, text + sizeof text, value);
-        return std::string(text, result.ptr);
     }
 
     void write(const std::string& line)

@@ -4,6 +4,7 @@
 #include "base/CodePage.h"
 #include "base/Cp1251Literal.h"
 #include "base/Errors.h"
+#include "support/FileSizeLimit.h"
 #include "support/PythonReaders.h"
 #include "support/ScriptedHost.h"
 #include "support/SqliteQuery.h"
@@ -13,6 +14,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <sstream>
 
 namespace venqor {
@@ -106,7 +108,7 @@ std::string line(std::string_view type, std::string_view fam, std::string_view k
     return out;
 }
 
-std::string crlf(std::initializer_list<std::string> lines)
+std::string crlf(const std::vector<std::string>& lines)
 {
     std::string out;
     for (const std::string& line : lines)
@@ -220,7 +222,7 @@ TEST(TextConversion, DbaseTableReadBackByAnIndependentReader)
         "field type C 1 0\n"
         "field fam C 12 0\n"
         "field kolvo N 11 0\n"
-        "field summa N 19 6\n"
+        "field summa N 18 8\n"
         "field birth D 8 0\n"
         "field address_re C 8 0\n"
         "field address__1 C 8 0\n"
@@ -231,14 +233,21 @@ TEST(TextConversion, DbaseTableReadBackByAnIndependentReader)
         "О|Я|None|None|None||\n");
     EXPECT_EQ(conversion.host.questions,
         std::vector<std::string> { std::string("Преобразовать файл в таблицу?"_w) });
+    const std::string table = conversion.home.file("edv.dbf");
+    const std::string kolvo = table + ", field \"KOLVO\": \"abc\" is not a whole number";
     EXPECT_EQ(conversion.host.messages,
         std::vector<std::string> {
             Utf8ToCp1251("Имена полей сокращены для формата таблицы: ADDRESS_REGISTERED "
-                         "-> ADDRESS_RE, ADDRESS_RESIDENCE -> ADDRESS__1") });
+                         "-> ADDRESS_RE, ADDRESS_RESIDENCE -> ADDRESS__1\r\n"
+                         "Строк, не записанных в таблицу: 2; первая - строка 3: ")
+            + kolvo });
+    EXPECT_EQ(result.shortfalls.size(), 1u);
     EXPECT_EQ(conversion.host.reportLines(),
         (std::vector<std::string> { "Преобразование текстового файла \"" + conversion.state.dataFile.string()
                 + "\" по схеме \"CONV\"",
-            " в таблицу edv.dbf" }));
+            " в таблицу edv.dbf", "N строки Сообщение", "    3 E: Строка не записана в таблицу: " + kolvo,
+            "    4 E: Строка не записана в таблицу: " + table
+                + ", field \"SUMMA\": \"1,5\" is not a number" }));
     EXPECT_EQ(conversion.host.reportsShown, 1);
     EXPECT_EQ(conversion.files(), (std::vector<std::string> { "CONV.SCH", "data.txt", "edv.dbf" }));
     EXPECT_EQ(test::readFile(conversion.state.dataFile), data) << "the data file is only read";
@@ -265,7 +274,11 @@ TEST(TextConversion, CsvTableWithQuotingAndDates)
         "О,\"Ёлкин, \"\"Ё\"\"\",42,1200.5,31.01.1950,ул.Мира,д.5\r\n"
         "О,\"два\nряда\",,,,,\r\n"
         "О,,,,,,\r\n");
-    EXPECT_TRUE(conversion.host.messages.empty()) << "CSV keeps long names";
+    ASSERT_EQ(conversion.host.messages.size(), 1u);
+    EXPECT_TRUE(conversion.host.messages[0].starts_with(
+        Utf8ToCp1251("Строк, не записанных в таблицу: 1; первая - строка 2: ")))
+        << "CSV keeps long names, and says the line whose integer is a text: "
+        << Cp1251ToUtf8(conversion.host.messages[0]);
 }
 
 // Two lines into each format of table, the second with a date that is no calendar date:
@@ -317,6 +330,204 @@ TEST(TextConversion, EachFormatTakesTwoRecordsWithoutCarryingAValueOver)
             }
         }
         EXPECT_EQ(rows, expected);
+    }
+}
+
+// The three kinds of table, as edtTblName names them and as their file is called.
+struct TableKind {
+    const char* name;
+    const char* file;
+};
+constexpr TableKind TableKinds[] = { { "t.dbf", "t.dbf" }, { "t.csv", "t.csv" }, { "t", "t.DB" } };
+
+// The records of a converted table as an independent reader gives them, each value as text,
+// an empty one as "": dBASE through python3-dbf, CSV through Python's csv module, SQLite
+// through its C API with `columns` (a real as quote() writes it, which reads back whole).
+std::vector<std::vector<std::string>> readBack(const std::string& file, const std::string& columns)
+{
+    std::vector<std::vector<std::string>> rows;
+    if (file.ends_with(".dbf")) {
+        std::istringstream dump(test::dumpDbf(file));
+        for (std::string l; std::getline(dump, l);) {
+            if (l.starts_with("language ") || l.starts_with("field "))
+                continue;
+            std::vector<std::string>& row = rows.emplace_back();
+            std::istringstream values(l);
+            for (std::string value; std::getline(values, value, '|');)
+                row.push_back(value == "None" ? "" : value);
+        }
+    } else if (file.ends_with(".csv")) {
+        rows = test::readCsv(file);
+        rows.erase(rows.begin()); // the field names
+    } else {
+        for (const test::SqlRow& sqlRow : test::SqliteRows(file, "SELECT " + columns + " FROM t")) {
+            std::vector<std::string>& row = rows.emplace_back();
+            for (const auto& value : sqlRow)
+                row.push_back(value && *value != "NULL" ? *value : "");
+        }
+    }
+    return rows;
+}
+
+// A number as a reader gives it, compared as a number; nothing for an empty value.
+std::optional<double> number(const std::string& text)
+{
+    if (text.empty())
+        return std::nullopt;
+    std::size_t used = 0;
+    const double value = std::stod(text, &used);
+    EXPECT_EQ(used, text.size()) << text;
+    return value;
+}
+
+// Integers and floats come back as the data file writes them, in every kind of table; what a
+// dBASE number field cannot hold is said as a line not stored.
+TEST(TextConversion, NumbersReadBackAsTheDataFileWritesThem)
+{
+    const std::string schema = "[NUMS]\r\nField1 = TYPE,CHAR,1,00,00\r\nField2 = KOLVO,INTEGER,12,00,01\r\n"
+                               "Field3 = SUMMA,FLOAT,20,00,13\r\n";
+    struct Case {
+        const char* edge;
+        const char* kolvo;
+        const char* summa;
+        const char* dbaseRefusal; // the reason when dBASE cannot hold the line's numbers
+    };
+    const Case cases[] = {
+        { "seven decimals", "1", "0.1234567", nullptr },
+        { "a value below the sixth decimal", "2", "0.000000125", nullptr },
+        { "fifteen digits across the point", "3", "123456789.123456", nullptr },
+        { "fourteen digits before the point", "4", "12345678901234.5", nullptr },
+        { "the most decimals the text holds", "5", ".0000000000000000001", nullptr },
+        { "negative in exponent form", "6", "-2.5E-3", nullptr },
+        { "beyond any dBASE number field", "7", "1e300", "1e+300 does not fit the field N(40,19)" },
+        { "more decimals than the field has", "8", "1e-25", "1e-25 does not fit the field N(40,19)" },
+        { "an integer beyond 32 bits", "2147483648", "", nullptr },
+        { "the widest integer of dBASE", "99999999999", "", nullptr },
+        { "the most negative integer of dBASE", "-9999999999", "", nullptr },
+        { "an integer of 12 digits", "123456789012", "", "\"123456789012\" is wider than the field (11)" },
+    };
+    std::string data;
+    for (const Case& c : cases) {
+        std::string kolvo = c.kolvo;
+        std::string summa = c.summa;
+        kolvo.resize(12, ' ');
+        summa.resize(20, ' ');
+        data += "O" + kolvo + summa + "\r\n";
+    }
+    for (const TableKind& kind : TableKinds) {
+        SCOPED_TRACE(kind.name);
+        Conversion conversion(schema, "NUMS");
+        conversion.state.tableName = kind.name;
+        conversion.state.copyCondition = "Все"_w;
+        const RunResult result = conversion.run(data);
+        ASSERT_TRUE(result.started);
+        const std::string file = conversion.home.file(kind.file);
+        const bool dbase = file.ends_with(".dbf");
+        if (dbase) {
+            EXPECT_NE(
+                test::dumpDbf(file).find("\nfield kolvo N 11 0\nfield summa N 40 19\n"), std::string::npos);
+        } else if (!file.ends_with(".csv")) {
+            EXPECT_EQ(test::SqliteRows(file, "SELECT DISTINCT typeof(SUMMA) FROM t WHERE SUMMA IS NOT NULL"),
+                std::vector<test::SqlRow> { { "real" } });
+        }
+        const auto rows = readBack(file, "TYPE, KOLVO, quote(SUMMA)");
+        std::vector<std::string> said;
+        std::size_t row = 0;
+        for (std::size_t i = 0; i < std::size(cases); ++i) {
+            const Case& c = cases[i];
+            SCOPED_TRACE(c.edge);
+            if (dbase && c.dbaseRefusal) {
+                said.push_back(std::to_string(i + 1) + " E: Строка не записана в таблицу: " + file
+                    + ", field \"" + (c.summa[0] ? "SUMMA" : "KOLVO") + "\": " + c.dbaseRefusal);
+                continue;
+            }
+            ASSERT_LT(row, rows.size());
+            EXPECT_EQ(number(rows[row][1]), number(c.kolvo));
+            EXPECT_EQ(number(rows[row][2]), number(c.summa));
+            if (file.ends_with(".csv")) {
+                EXPECT_EQ(rows[row][2], c.summa) << "the text as written";
+            }
+            ++row;
+        }
+        EXPECT_EQ(row, rows.size());
+        std::vector<std::string> errorLines;
+        for (const std::string& l : conversion.host.reportLines())
+            if (l.find(" E: ") != std::string::npos)
+                errorLines.push_back(l.substr(l.find_first_not_of(' ')));
+        EXPECT_EQ(errorLines, said);
+        EXPECT_EQ(result.shortfalls.size(), said.empty() ? 0u : 1u);
+    }
+}
+
+// Two good lines around 101 lines whose integer is a text, after a line not taken: the first
+// 99 of those are said with their number in the data file, all of them are counted, and the
+// good records are the table.
+TEST(TextConversion, LinesTheTableCannotTakeAreSaidWithTheirNumbers)
+{
+    const std::string schema = "[INT]\r\nField1 = TYPE,CHAR,1,00,00\r\nField2 = KOLVO,INTEGER,5,00,01\r\n";
+    std::vector<std::string> lines = { Utf8ToCp1251("ВЗаголовок"), Utf8ToCp1251("О1") };
+    lines.insert(lines.end(), 101, Utf8ToCp1251("Оabc"));
+    lines.push_back(Utf8ToCp1251("О2"));
+    const std::string data = crlf(lines);
+    for (const TableKind& kind : TableKinds) {
+        SCOPED_TRACE(kind.name);
+        Conversion conversion(schema, "INT");
+        conversion.state.tableName = kind.name;
+        const RunResult result = conversion.run(data);
+        ASSERT_TRUE(result.started);
+        EXPECT_EQ(readBack(conversion.home.file(kind.file), "TYPE, KOLVO"),
+            (std::vector<std::vector<std::string>> { { "О", "1" }, { "О", "2" } }));
+
+        const std::vector<std::string> report = conversion.host.reportLines();
+        ASSERT_EQ(report.size(), 2u + 1 + 99);
+        EXPECT_EQ(report[2], "N строки Сообщение");
+        const std::string reason = "field \"KOLVO\": \"abc\" is not a whole number";
+        EXPECT_TRUE(report[3].starts_with("    3 E: Строка не записана в таблицу: ")) << report[3];
+        EXPECT_TRUE(report[3].ends_with(reason)) << report[3];
+        EXPECT_TRUE(report.back().starts_with("  101 E: ")) << report.back();
+        ASSERT_EQ(result.shortfalls.size(), 1u);
+        const std::string shortfall = Cp1251ToUtf8(result.shortfalls[0]);
+        EXPECT_TRUE(shortfall.starts_with("Строк, не записанных в таблицу: 101; первая - строка 3: "))
+            << shortfall;
+        EXPECT_TRUE(shortfall.ends_with(reason)) << shortfall;
+        EXPECT_EQ(conversion.host.messages, result.shortfalls);
+        EXPECT_EQ(conversion.host.reportsShown, 1);
+    }
+}
+
+// A table that cannot be written whole (a full disk, here a limit on the size of files) ends
+// the run at its first failed write, as a failure naming the table: no line is taken for a
+// bad one, no temporary file is left and an earlier table stays as it was.
+TEST(TextConversion, AFailedWriteOfTheTableEndsTheRunAndKeepsTheEarlierTable)
+{
+    const std::string schema = "[BIG]\r\nField1 = TYPE,CHAR,1,00,00\r\nField2 = TEXT,CHAR,250,00,01\r\n";
+    // More than the write buffers and SQLite's cache hold, so that a record's write fails.
+    const std::string data = crlf(std::vector<std::string>(12000, Utf8ToCp1251("О") + std::string(250, 'x')));
+    for (const TableKind& kind : TableKinds) {
+        SCOPED_TRACE(kind.name);
+        Conversion conversion(schema, "BIG");
+        conversion.state.tableName = kind.name;
+        const std::string earlier = conversion.home.write(kind.file, "an earlier table");
+        conversion.state.dataFile = conversion.home.write("data.txt", data);
+        const std::vector<std::string> before = conversion.files();
+        const std::string table = conversion.home.file(kind.file);
+        const std::string failed = kind.file == std::string_view("t.dbf") ? table + ", record "
+            : kind.file == std::string_view("t.csv")
+            ? "cannot write \"" + table + "\": "
+            : "table \"t\" of \"" + conversion.home.path().string() + "\": cannot write the record (";
+        try {
+            const test::FileSizeLimit limit(256 * 1024);
+            ConvertText(conversion.state, conversion.host);
+            ADD_FAILURE() << "the run ended without a failure";
+        } catch (const IoError& error) {
+            const std::string message = error.what();
+            EXPECT_TRUE(message.starts_with("Файл результата не записан: " + failed)) << message;
+        }
+        EXPECT_EQ(conversion.host.reportLines().size(), 2u) << "no line taken for a bad one";
+        EXPECT_EQ(conversion.host.reportsShown, 0);
+        EXPECT_FALSE(conversion.host.progressVisible);
+        EXPECT_EQ(conversion.files(), before);
+        EXPECT_EQ(test::readFile(earlier), "an earlier table");
     }
 }
 

@@ -78,7 +78,7 @@ TEST(DbfTable, WrittenFileReadsBackInAnIndependentReader)
     std::string expected = "language 0xc9\n"
                            "field fam C 20 0\n"
                            "field num N 11 0\n"
-                           "field summa N 19 6\n"
+                           "field summa N 20 9\n"
                            "field birth D 8 0\n"
                            "field verylongfi C 1 0\n";
     for (const WrittenRow& row : writtenRows) {

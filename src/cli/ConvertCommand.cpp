@@ -13,6 +13,9 @@ const std::string Usage
                   "field per schema field, cut out by position and trimmed. A table name ending in .dbf\n"
                   "gives a dBASE file, .csv a CSV file (UTF-8), any other name the SQLite file NAME.DB.\n"
                   "The table replaces an earlier one of that name only when every line has been read.\n"
+                  "Numbers keep the digits the data file writes: in a dBASE file an integer of up to 11\n"
+                  "characters, a float of a field w characters wide as N(2w,w-1). A line whose record the\n"
+                  "table cannot take is left out and named in the report (its number first).\n"
                   "DATAFILE is only read. The conversion writes files, never into a database: a table\n"
                   "named sqlite:... or postgresql://... is refused, and so is a table (or a report) that\n"
                   "is an input of the run, a file of the program (a schema file, venqor.ini, ANKT.DB,\n"
@@ -32,7 +35,9 @@ const std::string Usage
         "  --record-type TEXT    the text looked for in each line (also spelled --value)\n")
     + std::string(ReportOptions)
     + std::string("\n"
-                  "Exit status: 0 the table was written, 1 the conversion could not run, 2 a usage error.\n");
+                  "Exit status: 0 the table was written, 1 the conversion could not run or its table\n"
+                  "could not be written (the earlier table stays), 2 a usage error, 3 the table was\n"
+                  "written without the lines it could not take (their count on standard error).\n");
 
 } // namespace
 

@@ -20,8 +20,14 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr std::int64_t ProgressEvery = 50; // lines
-// A literal of its own: clang 14 crashes on it written inside the function.
+constexpr std::int64_t RefusalLinesWritten = 99;
+// Literals of their own: clang 14 crashes on them written inside the functions.
 constexpr std::string_view TableInDatabase = "Таблица записывается в файл, а не в базу данных: "_w;
+constexpr std::string_view LineNotStored = "Строка не записана в таблицу: "_w;
+constexpr std::string_view LinesNotStored = "Строк, не записанных в таблицу: "_w;
+constexpr std::string_view FirstLine = "; первая - строка "_w;
+// In UTF-8, as the message of every failure.
+constexpr std::string_view TableNotWritten = "Файл результата не записан: ";
 constexpr std::uint64_t UnknownLineCount = 2;
 
 enum CopyModes : std::uint8_t { CopyExcept = 0, CopyOnly = 1, CopyAll = 2 };
@@ -75,6 +81,12 @@ std::uint64_t lineEstimate(const TMainState& state)
     if (ec || size == 0 || divisor <= 0)
         return UnknownLineCount;
     return size / static_cast<std::uint64_t>(divisor);
+}
+
+// A failed write of the table ends the run, said as every output that could not be written.
+[[noreturn]] void tableNotWritten(const Error& failure)
+{
+    throw IoError(std::string(TableNotWritten) + failure.what());
 }
 
 // Hides the progress bar however the copying ends.
@@ -154,6 +166,7 @@ TableLayout PrepareTable(const TFieldList& fields, std::string_view tableName)
             break;
         case fkFloat:
             field.type = FieldType::Float;
+            field.size = item.Stop - item.Start; // the longest text the data file gives it
             break;
         case fkDate:
             field.type = FieldType::Date;
@@ -168,18 +181,32 @@ TableLayout PrepareTable(const TFieldList& fields, std::string_view tableName)
     return layout;
 }
 
-void CopyLinesToTable(const TMainState& state, RunHost& host, TableLoader& table)
+RefusedLines CopyLinesToTable(ProcessingRun& run, TableLoader& table)
 {
+    const TMainState& state = run.State();
+    RunHost& host = run.Host();
     const std::uint64_t maximum = lineEstimate(state);
     InTextFile file(state.dataFile);
     const TFieldList& fields = state.Fields;
     const ProgressShown progress(host, maximum);
+    RunCounters& counters = run.Counters();
+    RefusedLines refused;
+    // A value that a field cannot take, or a record the table refuses, drops this line's
+    // record alone; any other failure is one of the table and ends the run.
+    const auto refuse = [&](const Error& reason) {
+        table.cancel();
+        if (refused.count++ == 0) {
+            refused.firstLine = counters.LinesRead;
+            refused.firstReason = reason.what();
+        }
+        if (refused.count <= RefusalLinesWritten)
+            run.Report().AddErrorLine(std::string(LineNotStored) + reason.what());
+    };
     std::string line;
-    std::int64_t linesRead = 0;
     while (!file.Eof()) {
         readWholeLine(file, line);
-        if (++linesRead % ProgressEvery == 0)
-            host.Progress(static_cast<std::uint64_t>(linesRead));
+        if (++counters.LinesRead % ProgressEvery == 0)
+            host.Progress(static_cast<std::uint64_t>(counters.LinesRead));
         if (fields.Cyrillic)
             recodeCp866(line);
         if (!LineSelected(state, line))
@@ -203,10 +230,15 @@ void CopyLinesToTable(const TMainState& state, RunHost& host, TableLoader& table
                 }
             }
             table.post();
-        } catch (const Error&) {
-            table.cancel(); // a value the field cannot take: this line's record only
+        } catch (const ConvertError& error) {
+            refuse(error);
+        } catch (const TableError& error) {
+            refuse(error);
+        } catch (const IoError& error) {
+            tableNotWritten(error);
         }
     }
+    return refused;
 }
 
 RunResult ConvertText(TMainState& state, RunHost& host)
@@ -238,19 +270,31 @@ RunResult ConvertText(TMainState& state, RunHost& host)
     const TableLayout layout = PrepareTable(state.Fields, tableName);
     const auto database = OpenDatabase(tablePath.parent_path().string());
     const auto table = database->load(tableName, layout.fields, "", {});
-    CopyLinesToTable(state, host, *table);
-    table->commit();
+    const RefusedLines refused = CopyLinesToTable(run, *table);
+    try {
+        table->commit();
+    } catch (const IoError& error) {
+        tableNotWritten(error);
+    } catch (const TableError& error) {
+        tableNotWritten(error);
+    }
 
+    RunResult result;
+    result.started = true;
+    if (refused.count > 0)
+        result.shortfalls.push_back(std::string(LinesNotStored) + std::to_string(refused.count)
+            + std::string(FirstLine) + std::to_string(refused.firstLine) + ": " + refused.firstReason);
+    std::string message;
     if (!layout.renamed.empty()) {
-        std::string message;
         message.assign("Имена полей сокращены для формата таблицы: "_w);
         for (std::size_t i = 0; i < layout.renamed.size(); ++i)
             message += (i > 0 ? ", " : "") + layout.renamed[i];
-        host.Message(message);
     }
+    for (const std::string& shortfall : result.shortfalls)
+        message += (message.empty() ? "" : "\r\n") + shortfall;
+    if (!message.empty())
+        host.Message(message);
     host.ShowReport();
-    RunResult result;
-    result.started = true;
     return result;
 }
 

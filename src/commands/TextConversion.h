@@ -5,6 +5,7 @@
 #include "run/ProcessingRun.h"
 #include "run/RunHost.h"
 
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -16,7 +17,9 @@ namespace venqor {
 // The conversion ("Преобразовать"): the selected lines of the data file become records of
 // a new table edtTblName in ProgramDir (or where a name with a directory points), one field
 // per schema field. The table is built aside and takes the place of an earlier one only
-// when every line has been read.
+// when every line has been read. Lines the table did not take are work not done (a
+// shortfall of the result); a failed write of the table ends the run with an IoError,
+// leaving an earlier table as it was.
 RunResult ConvertText(TMainState& state, RunHost& host);
 
 // Sets CopyMode, CopyMatch and CopyValue from the selection controls (exact item texts).
@@ -36,8 +39,19 @@ struct TableLayout {
 };
 TableLayout PrepareTable(const TFieldList& fields, std::string_view tableName);
 
-// Reads the data file line by line and adds a record to `table` for every selected line;
-// a record whose values the table refuses is cancelled alone.
-void CopyLinesToTable(const TMainState& state, RunHost& host, TableLoader& table);
+// The lines whose record the table did not take: how many, and the first one's number in
+// the data file and the reason.
+struct RefusedLines {
+    std::int64_t count = 0;
+    std::int64_t firstLine = 0;
+    std::string firstReason;
+};
+
+// Reads the data file line by line and adds a record to `table` for every selected line,
+// counting the lines in the run's LinesRead. A record the table refuses (a value a field
+// cannot take) is cancelled alone and said by an error line of the run's report, for the
+// first 99 of them. A failed write of the table ends the copying with an IoError
+// "Файл результата не записан: ..." (UTF-8, as every failure's message).
+RefusedLines CopyLinesToTable(ProcessingRun& run, TableLoader& table);
 
 } // namespace venqor

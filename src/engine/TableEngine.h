@@ -25,7 +25,9 @@ enum class FieldType { Text, Integer, Float, Date };
 struct FieldDef {
     std::string name;
     FieldType type = FieldType::Text;
-    int size = 0; // width of a text field; ignored for the other types
+    // Width of a text field; of a float field, the longest text it is given (0: unknown),
+    // which a dBASE file sizes its number field by; ignored for the other types.
+    int size = 0;
 };
 
 // Reading the current record of a table or query. Field names are matched without regard

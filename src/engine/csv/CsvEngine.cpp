@@ -6,7 +6,6 @@
 #include "base/FieldText.h"
 #include "scan/TextFile.h"
 
-#include <charconv>
 #include <filesystem>
 
 namespace venqor {
@@ -55,7 +54,10 @@ public:
                 value = IsBlank(text) ? std::string() : std::to_string(IntegerFromText(text));
                 return;
             case FieldType::Float:
-                value = IsBlank(text) ? std::string() : floatText(FloatFromText(text));
+                // Checked, then kept as written, with every digit it has.
+                if (!IsBlank(text))
+                    static_cast<void>(FloatFromText(text));
+                value = TrimBlanks(text);
                 return;
             case FieldType::Date:
                 value = IsBlank(text) ? std::string() : FormatDmy(DateFromText(text));
@@ -99,14 +101,7 @@ public:
 
     void cancel() override { pending_ = false; }
 
-    void commit() override
-    {
-        try {
-            file_->Commit();
-        } catch (const IoError& error) {
-            throw TableError(error.what());
-        }
-    }
+    void commit() override { file_->Commit(); }
 
 private:
     const FieldDef& field(int index) const
@@ -118,21 +113,10 @@ private:
         return fields_[static_cast<std::size_t>(index)];
     }
 
-    static std::string floatText(double value)
-    {
-        char text[64];
-        const auto result = std::to_chars(text, text + sizeof text, value);
-        return std::string(text, result.ptr);
-    }
-
     void write(const std::string& line)
     {
-        try {
-            file_->Write(line);
-            file_->WriteLineEnd();
-        } catch (const IoError& error) {
-            throw TableError(error.what());
-        }
+        file_->Write(line);
+        file_->WriteLineEnd();
     }
 
     std::string path_;

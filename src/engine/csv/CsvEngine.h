@@ -13,8 +13,9 @@ namespace venqor {
 // byte order mark (so that spreadsheet programs take it for UTF-8), a header row of the
 // field names, fields separated by commas and quoted as RFC 4180 says (a field holding a
 // comma, a quote or a line break is put in quotes, a quote inside doubled), lines ending
-// in CR LF. Texts are cut to their field's width; integers and floats are checked and
-// written with the decimal point "."; dates as dd.mm.yyyy, an empty date as an empty field.
+// in CR LF. Texts are cut to their field's width; integers are checked and written with
+// their digits, floats checked and written as given (decimal point "."); dates as
+// dd.mm.yyyy, an empty date as an empty field. A failed write of the file is an IoError.
 
 // Whether a table name names a CSV file: it ends in .csv, in any case.
 bool IsCsvName(std::string_view name);

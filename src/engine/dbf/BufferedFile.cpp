@@ -33,7 +33,8 @@ bool BufferedFile::seekFile(std::uint64_t position, bool writing)
 bool BufferedFile::flushBuffer()
 {
     if (!buffer_.empty()) {
-        if (seekFile(base_, true) && std::fwrite(buffer_.data(), 1, buffer_.size(), file_) == buffer_.size()) {
+        if (seekFile(base_, true)
+            && std::fwrite(buffer_.data(), 1, buffer_.size(), file_) == buffer_.size()) {
             filePosition_ += static_cast<std::int64_t>(buffer_.size());
         } else {
             failed_ = true;
@@ -68,6 +69,8 @@ std::size_t BufferedFile::write(const void* data, std::size_t size, std::size_t 
     if (bytes > Capacity) {
         if (!seekFile(cursor_, true) || std::fwrite(data, 1, bytes, file_) != bytes) {
             filePosition_ = -1;
+            failed_ = true;
+            error_ = errno;
             return 0;
         }
         filePosition_ += static_cast<std::int64_t>(bytes);

@@ -1,8 +1,8 @@
 #include "engine/dbf/DbfEngine.h"
 
 #include "base/Errors.h"
-#include "base/FileNames.h"
 #include "base/FieldText.h"
+#include "base/FileNames.h"
 #include "base/ReplacingFile.h"
 #include "engine/dbf/DbfFile.h"
 #include "engine/dbf/DbfRecord.h"
@@ -156,7 +156,7 @@ public:
         replacement_ = std::make_unique<ReplacingFile>(target_);
         if (replacement_->direct())
             throw TableError(target_ + ": a table is a file, not a device");
-        file_ = dbf::File::Create(replacement_->path().string(), layout);
+        file_ = dbf::File::Create(replacement_->path().string(), layout, target_);
         file_->setLastModified(clock());
         pending_.emplace(*file_);
     }

@@ -15,9 +15,10 @@ namespace venqor {
 // dBASE III tables (NAME.dbf) through shapelib. Files this engine creates hold their texts in
 // Windows-1251 (language driver byte 0xC9); files marked for code page 866 (0x65, 0x26) are
 // read and appended in that page. Fields: text C of the field's width (1..254), integer
-// N(11,0), float N(19,6), date D (YYYYMMDD, an empty date as blanks). Names are cut to
-// the 10 characters dBASE allows. dBASE files have no indexes: setIndexFields and findKey
-// raise TableError.
+// N(11,0), float N(2w,w-1) for texts of at most w characters (see dbf::Layout), date D
+// (YYYYMMDD, an empty date as blanks). Names are cut to the 10 characters dBASE allows.
+// dBASE files have no indexes: setIndexFields and findKey raise TableError. A failed write
+// of the file is an IoError.
 class DbfTable : public Table {
 public:
     // Records are read one by one in file order.

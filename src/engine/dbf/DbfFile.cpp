@@ -170,9 +170,9 @@ struct File::Handle {
     std::unique_ptr<DBFInfo, CloseDbf> dbf;
 };
 
-File::File(const std::string& path)
+File::File(const std::string& path, const std::string& owner)
     : path_(path)
-    , owner_(path)
+    , owner_(owner)
     , handle_(std::make_unique<Handle>())
 {
 }
@@ -181,7 +181,7 @@ File::~File() = default;
 
 std::unique_ptr<File> File::Open(const std::string& path, bool writable)
 {
-    std::unique_ptr<File> file(new File(path));
+    std::unique_ptr<File> file(new File(path, path));
     std::error_code ec;
     if (!fs::is_regular_file(path, ec))
         throw TableError(path + ": no such file");
@@ -207,21 +207,23 @@ std::unique_ptr<File> File::Open(const std::string& path, bool writable)
     return file;
 }
 
-std::unique_ptr<File> File::Create(const std::string& path, const std::vector<Field>& fields)
+std::unique_ptr<File> File::Create(
+    const std::string& path, const std::vector<Field>& fields, const std::string& shownAs)
 {
-    std::unique_ptr<File> file(new File(path));
+    std::unique_ptr<File> file(new File(path, shownAs.empty() ? path : shownAs));
     {
         errno = 0;
         ExactHooks hooks(path);
         file->handle_->dbf.reset(DBFCreateLL(path.c_str(), "LDID/201", hooks.get()));
     }
     if (!file->handle_->dbf)
-        throw TableError(path + ": cannot create (" + reason() + ")");
+        throw TableError(file->owner_ + ": cannot create (" + reason() + ")");
     for (const Field& field : fields)
         if (DBFAddNativeFieldType(file->handle_->dbf.get(), field.def.name.c_str(), field.nativeType,
                 field.width, field.decimals)
             < 0)
-            throw TableError(path + ": cannot add the field \"" + field.def.name + "\" (" + reason() + ")");
+            throw TableError(
+                file->owner_ + ": cannot add the field \"" + field.def.name + "\" (" + reason() + ")");
     file->readFields();
     return file;
 }
@@ -262,12 +264,12 @@ std::int64_t File::recordCount() const
 std::string_view File::record(std::int64_t index)
 {
     if (index < 0 || index >= recordCount())
-        throw TableError(path_ + ": no record " + std::to_string(index + 1));
+        throw TableError(owner_ + ": no record " + std::to_string(index + 1));
     shapelibError.clear();
     const char* bytes = DBFReadTuple(handle_->dbf.get(), static_cast<int>(index));
     if (!bytes)
         throw TableError(
-            path_ + ", record " + std::to_string(index + 1) + ": cannot read it (" + reason() + ")");
+            owner_ + ", record " + std::to_string(index + 1) + ": cannot read it (" + reason() + ")");
     return { bytes, recordLength_ };
 }
 
@@ -278,9 +280,11 @@ void File::append(const std::vector<std::string>& values)
         tuple_.replace(fields_[i].offset, values[i].size(), values[i]);
     const int index = DBFGetRecordCount(handle_->dbf.get());
     shapelibError.clear();
+    errno = 0;
+    // Records reach the file through a buffer: the bytes that failed may be earlier ones.
     if (!DBFWriteTuple(handle_->dbf.get(), index, tuple_.data()))
-        throw TableError(
-            path_ + ", record " + std::to_string(index + 1) + ": cannot write it (" + reason() + ")");
+        throw IoError(owner_ + ", record " + std::to_string(index + 1) + ": cannot write the file ("
+            + (errno ? std::strerror(errno) : reason()) + ")");
 }
 
 void File::setLastModified(Date date)
@@ -295,7 +299,7 @@ void File::close()
     errno = 0;
     handle_->dbf.reset();
     if (!shapelibError.empty())
-        throw TableError(path_ + ": cannot write the file (" + shapelibError + ")");
+        throw IoError(owner_ + ": cannot write the file (" + shapelibError + ")");
 }
 
 } // namespace venqor::dbf

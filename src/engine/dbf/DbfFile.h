@@ -30,8 +30,10 @@ public:
     // An existing file, for writing too when `writable` and the file allows it.
     static std::unique_ptr<File> Open(const std::string& path, bool writable);
     // A new file with these fields (names already fit for dBASE), replacing any file of that
-    // name; texts in Windows-1251 (language driver 201).
-    static std::unique_ptr<File> Create(const std::string& path, const std::vector<Field>& fields);
+    // name; texts in Windows-1251 (language driver 201). Messages name it `shownAs` (the
+    // table a temporary file is written for), `path` when that is empty.
+    static std::unique_ptr<File> Create(
+        const std::string& path, const std::vector<Field>& fields, const std::string& shownAs = {});
 
     // Closes the file; a failure to write out is only reported by close().
     ~File();
@@ -39,7 +41,7 @@ public:
     File& operator=(const File&) = delete;
 
     const std::string& path() const { return path_; }
-    // "dBASE table "PATH"", the start of every message about it.
+    // The file as messages name it, the start of every message about it.
     const std::string& owner() const { return owner_; }
     const std::vector<Field>& fields() const { return fields_; }
     // Texts are kept in code page 866 (language drivers 101 and 38), else in Windows-1251.
@@ -50,17 +52,17 @@ public:
     // next call.
     std::string_view record(std::int64_t index);
     // Appends a record of values already formatted to their fields' widths; an empty
-    // value is written as blanks.
+    // value is written as blanks. IoError when the file cannot be written.
     void append(const std::vector<std::string>& values);
 
     // The date of last change written in the header when the file is closed.
     void setLastModified(Date date);
-    // Writes out what is pending and closes the file.
+    // Writes out what is pending and closes the file; IoError when that fails.
     void close();
 
 private:
     struct Handle;
-    explicit File(const std::string& path);
+    File(const std::string& path, const std::string& owner);
     void readFields();
 
     std::string path_;

@@ -15,9 +15,11 @@ namespace venqor::dbf {
 namespace {
 
 constexpr int maxTextWidth = 254;
+constexpr int maxFieldWidth = 255; // a field's width is one byte of its descriptor
 constexpr int integerWidth = 11;
-constexpr int floatWidth = 19; // the widest number dBASE III readers take
-constexpr int floatDecimals = 6;
+// A float field given no width is sized for a text of 10 characters: N(20,9), the widest
+// number dBASE III readers take.
+constexpr int defaultFloatText = 10;
 
 // Windows-1251 to code page 866 through Unicode, for appending to a file kept in 866.
 char toCp866(char c)
@@ -71,11 +73,16 @@ std::vector<Field> Layout(const std::vector<FieldDef>& defs, const std::string& 
             field.nativeType = 'N';
             field.width = integerWidth;
             break;
-        case FieldType::Float:
+        case FieldType::Float: {
+            // Every number written in at most `text` characters without an exponent keeps all
+            // its digits: up to `text` before the point, up to `text` - 1 after it (as far as
+            // a field's width allows, half of it each side of the point).
+            const int text = def.size > 0 ? def.size : defaultFloatText;
             field.nativeType = 'N';
-            field.width = floatWidth;
-            field.decimals = floatDecimals;
+            field.decimals = std::clamp(text - 1, 1, (maxFieldWidth - 1) / 2);
+            field.width = std::min(text + 1 + field.decimals, maxFieldWidth);
             break;
+        }
         case FieldType::Date:
             field.nativeType = 'D';
             field.width = 8;
@@ -193,12 +200,24 @@ std::string PendingRecord::number(const Field& field, std::int64_t value) const
 
 std::string PendingRecord::number(const Field& field, double value) const
 {
-    char text[400];
-    const auto result
-        = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, field.decimals);
-    if (result.ec != std::errc())
-        throw ConvertError("a number too wide for the field (" + std::to_string(field.width) + ")");
-    return fitted(field, std::string(text, result.ptr));
+    // The shortest text that reads back as the value, padded to the field's decimals: the
+    // digits the data file wrote, not those of the binary fraction nearest to them. Digits
+    // beyond the field's decimals or width would be lost: such a value is refused.
+    char text[400]; // the widest double, the smallest one, has 326 characters in fixed form
+    const auto fixed = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed);
+    std::string digits(text, fixed.ptr);
+    const std::size_t point = digits.find('.');
+    const auto decimals = static_cast<int>(point == std::string::npos ? 0 : digits.size() - point - 1);
+    if (fixed.ec == std::errc() && decimals <= field.decimals) {
+        if (point == std::string::npos && field.decimals > 0)
+            digits += '.';
+        digits.append(static_cast<std::size_t>(field.decimals - decimals), '0');
+        if (digits.size() <= static_cast<std::size_t>(field.width))
+            return fitted(field, digits);
+    }
+    const auto shortest = std::to_chars(text, text + sizeof text, value);
+    throw ConvertError(std::string(text, shortest.ptr) + " does not fit the field N("
+        + std::to_string(field.width) + "," + std::to_string(field.decimals) + ")");
 }
 
 std::string PendingRecord::fitted(const Field& field, const std::string& text) const

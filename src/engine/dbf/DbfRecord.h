@@ -10,7 +10,8 @@
 namespace venqor::dbf {
 
 // The fields this engine writes for a table's definitions: text C of the field's width
-// (1..254), integer N(11,0), float N(19,6), date D. Names are cut to the 10 characters
+// (1..254), integer N(11,0), float N(2w,w-1) for a float whose texts have at most w
+// characters (FieldDef::size; 10 when not given), date D. Names are cut to the 10 characters
 // dBASE allows; TableError (naming `owner`) when two become equal or a width is out of range.
 std::vector<Field> Layout(const std::vector<FieldDef>& defs, const std::string& owner);
 

@@ -32,7 +32,9 @@ std::vector<std::string> indexStatements(
 
 // The rows of a new table, added through one prepared INSERT inside the loader's
 // transaction. A row whose primary key is there already is refused alone: SQLite undoes
-// the one statement, not the transaction.
+// the one statement, not the transaction. A row that breaks a rule of the table is a
+// TableError; any other failure (a full disk, an I/O error) fails the table itself and is an
+// IoError, after which SQLite may have undone the whole transaction.
 class RowLoader : public TableLoader {
 public:
     void insert() override
@@ -67,7 +69,9 @@ public:
             return true;
         if (code == SQLITE_CONSTRAINT_PRIMARYKEY)
             return false;
-        fail("record refused");
+        if (rc == SQLITE_CONSTRAINT || rc == SQLITE_TOOBIG || rc == SQLITE_MISMATCH)
+            fail("record refused");
+        throw IoError(owner_ + ": cannot write the record (" + Utf8ToCp1251(sqlite3_errmsg(db_)) + ")");
     }
 
     void cancel() override { pending_ = false; }
@@ -167,10 +171,15 @@ public:
             use(raw);
             if (opened != SQLITE_OK)
                 throw TableError(target + ": cannot open the new file");
-            for (const char* pragma :
-                { "PRAGMA journal_mode=OFF", "PRAGMA synchronous=OFF", "PRAGMA locking_mode=EXCLUSIVE",
-                    "PRAGMA temp_store=MEMORY", "PRAGMA cache_size=-262144", "BEGIN" })
+            for (const char* pragma : { "PRAGMA journal_mode=OFF", "PRAGMA synchronous=OFF",
+                     "PRAGMA locking_mode=EXCLUSIVE", "PRAGMA temp_store=MEMORY" })
                 exec(pragma);
+            // A large cache for a key or indexes, whose pages are changed all over the file.
+            // Rows without them are appended, and SQLite's own cache writes them out as it
+            // fills: a full disk then stops the row it cannot take, not the commit of them all.
+            if (!primaryKey.empty() || !indexes.empty())
+                exec("PRAGMA cache_size=-262144");
+            exec("BEGIN");
             const std::string table = QuoteName(Cp1251ToUtf8(name));
             exec("CREATE TABLE " + table + " (" + columns + ")");
             prepareInsert(table);

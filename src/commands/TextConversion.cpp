@@ -200,7 +200,8 @@ RefusedLines CopyLinesToTable(ProcessingRun& run, TableLoader& table)
             refused.firstReason = reason.what();
         }
         if (refused.count <= RefusalLinesWritten)
-            run.Report().AddErrorLine(std::string(LineNotStored) + reason.what());
+            run.Report().AddErrorLine(
+                { FindingKinds::LineNotStored }, std::string(LineNotStored) + reason.what());
     };
     std::string line;
     while (!file.Eof()) {

@@ -43,6 +43,7 @@ inline constexpr std::string_view NotFound = "not-found"; // "Не найден 
 inline constexpr std::string_view TwinFound = "twin-found"; // "... найден двойник со стр.№ ..."
 inline constexpr std::string_view NumberFound = "number-found"; // "Найден стр.№ ... для ..."
 inline constexpr std::string_view LineFailed = "line-failed";   // "Неизвестно что"
+inline constexpr std::string_view LineNotStored = "line-not-stored"; // "Строка не записана в таблицу: ..."
 } // namespace FindingKinds
 
 } // namespace venqor

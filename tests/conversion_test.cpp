@@ -466,7 +466,7 @@ TEST(TextConversion, LinesTheTableCannotTakeAreSaidWithTheirNumbers)
 {
     const std::string schema = "[INT]\r\nField1 = TYPE,CHAR,1,00,00\r\nField2 = KOLVO,INTEGER,5,00,01\r\n";
     std::vector<std::string> lines = { Utf8ToCp1251("ВЗаголовок"), Utf8ToCp1251("О1") };
-    lines.insert(lines.end(), 101, Utf8ToCp1251("Оabc"));
+    lines.insert(lines.end(), 101, Utf8ToCp1251("Оабв"));
     lines.push_back(Utf8ToCp1251("О2"));
     const std::string data = crlf(lines);
     for (const TableKind& kind : TableKinds) {
@@ -481,7 +481,7 @@ TEST(TextConversion, LinesTheTableCannotTakeAreSaidWithTheirNumbers)
         const std::vector<std::string> report = conversion.host.reportLines();
         ASSERT_EQ(report.size(), 2u + 1 + 99);
         EXPECT_EQ(report[2], "N строки Сообщение");
-        const std::string reason = "field \"KOLVO\": \"abc\" is not a whole number";
+        const std::string reason = "field \"KOLVO\": \"абв\" is not a whole number";
         EXPECT_TRUE(report[3].starts_with("    3 E: Строка не записана в таблицу: ")) << report[3];
         EXPECT_TRUE(report[3].ends_with(reason)) << report[3];
         EXPECT_TRUE(report.back().starts_with("  101 E: ")) << report.back();

@@ -1,5 +1,6 @@
 #include "base/FieldText.h"
 
+#include "base/CodePage.h"
 #include "base/Errors.h"
 
 #include <charconv>
@@ -9,9 +10,10 @@ namespace venqor {
 
 namespace {
 
+// A value (Windows-1251) quoted for a message, which speaks UTF-8 like the names in it.
 std::string quoted(std::string_view text)
 {
-    return "\"" + std::string(text) + "\"";
+    return "\"" + Cp1251ToUtf8(text) + "\"";
 }
 
 char latinUpper(char c)

@@ -8,7 +8,8 @@
 namespace venqor {
 
 // The texts that fill numeric and date fields, and field-name matching, shared by the
-// table engines. Every reader throws ConvertError naming the text it could not take.
+// table engines. Every reader throws ConvertError naming the text it could not take (in
+// UTF-8, as every message).
 
 // A whole number, blanks around it allowed ("-12", " 7 ").
 std::int64_t IntegerFromText(std::string_view text);

@@ -197,11 +197,11 @@ RefusedLines CopyLinesToTable(ProcessingRun& run, TableLoader& table)
         table.cancel();
         if (refused.count++ == 0) {
             refused.firstLine = counters.LinesRead;
-            refused.firstReason = reason.what();
+            refused.firstReason = Utf8ToCp1251(reason.what());
         }
         if (refused.count <= RefusalLinesWritten)
             run.Report().AddErrorLine(
-                { FindingKinds::LineNotStored }, std::string(LineNotStored) + reason.what());
+                { FindingKinds::LineNotStored }, std::string(LineNotStored) + Utf8ToCp1251(reason.what()));
     };
     std::string line;
     while (!file.Eof()) {

@@ -37,8 +37,9 @@ bool BufferedFile::flushBuffer()
             && std::fwrite(buffer_.data(), 1, buffer_.size(), file_) == buffer_.size()) {
             filePosition_ += static_cast<std::int64_t>(buffer_.size());
         } else {
+            if (!failed_)
+                error_ = errno;
             failed_ = true;
-            error_ = errno;
         }
         buffer_.clear();
     }
@@ -69,8 +70,9 @@ std::size_t BufferedFile::write(const void* data, std::size_t size, std::size_t 
     if (bytes > Capacity) {
         if (!seekFile(cursor_, true) || std::fwrite(data, 1, bytes, file_) != bytes) {
             filePosition_ = -1;
+            if (!failed_)
+                error_ = errno;
             failed_ = true;
-            error_ = errno;
             return 0;
         }
         filePosition_ += static_cast<std::int64_t>(bytes);

@@ -13,7 +13,7 @@ public:
     {
     }
 
-    void find(std::span<const LookupKey> keys, std::vector<LookupAnswer>& answers) override
+    void find(Ticket, std::span<const LookupKey> keys, std::vector<LookupAnswer>& answers) override
     {
         record_.clear();
         answers.assign(keys.size(), {});

@@ -4,14 +4,16 @@
 // without it the test fails), in table and in query mode, with one lookup that fails
 // inside a block.
 
+#include "base/CodePage.h"
+#include "base/Dates.h"
 #include "commands/NameCheck.h"
 #include "commands/NumberAssignment.h"
 #include "engine/TableEngine.h"
 #include "register/DemoRegister.h"
 #include "register/StrNum.h"
 #include "report/ReportDocument.h"
-#include "base/Dates.h"
 #include "scan/RecodeTables.h"
+#include "support/PgQuery.h"
 #include "support/ScriptedHost.h"
 #include "support/TempDir.h"
 
@@ -195,6 +197,51 @@ Outcome run(Command command, const std::string& location, bool query, int linesP
     return outcome;
 }
 
+// The server ends the run's session part way (as when it dies or an administrator ends
+// it): the lines from there on are left without lookups, and the run says so, as for a
+// register that could not be opened, in the report and as work not done.
+TEST(BlockLookups, ARegisterLostPartWayIsWorkNotDone)
+{
+    ASSERT_FALSE(registers().pgUri.empty()) << "VENQOR_PG_URI is not set: run under scripts/with-postgres";
+    for (const Command command : { Command::Check, Command::Assign }) {
+        for (const int lines : { 1, 16 }) {
+            SCOPED_TRACE((command == Command::Check ? "check, blocks of " : "assign, blocks of ")
+                + std::to_string(lines));
+            static const TempDir dir;
+            dir.write("TEST.SCH", Schema);
+            TMainState state = DefaultMainState(dir.path());
+            state.schema = "TEST";
+            state.dataFile = dir.write("DATA.TXT", dataFile());
+            state.registerLocation = registers().pgUri;
+            state.LinesPerBlock = lines;
+            ScriptedHost host;
+            host.saveFile = dir.path() / "OUT.TXT";
+            host.onProgress = [&](std::uint64_t) {
+                if (host.progress.size() == 3)
+                    test::PgRows(registers().pgUri,
+                        "SELECT pg_terminate_backend(pid) FROM pg_stat_activity"
+                        " WHERE datname = current_database() AND pid <> pg_backend_pid()");
+            };
+            const RunResult result
+                = command == Command::Check ? CheckNames(state, host) : AssignNumbers(state, host);
+            ASSERT_EQ(result.shortfalls.size(), 1u);
+            const std::string shortfall = Cp1251ToUtf8(result.shortfalls[0]);
+            EXPECT_TRUE(shortfall.starts_with("Реестр NUMS недоступен со строки ")) << shortfall;
+            EXPECT_NE(shortfall.find(", дальше поиск не выполнялся: "), std::string::npos) << shortfall;
+            const auto report = host.reportLines();
+            EXPECT_NE(std::find(report.begin(), report.end(), shortfall), report.end());
+            EXPECT_NE(Cp1251ToUtf8(host.messages.back()).find(shortfall), std::string::npos);
+            // Lookups stop where the session ended; the run goes on to its end.
+            EXPECT_LE(std::count_if(report.begin(), report.end(),
+                          [](const std::string& line) { return line.ends_with(" Неизвестно что"); }),
+                1);
+            EXPECT_TRUE(
+                report.back().starts_with(command == Command::Check ? "Нет номеров у " : "Проставлено "))
+                << report.back();
+        }
+    }
+}
+
 TEST(BlockLookups, EveryBlockSizeGivesTheRunOfBlocksOfOneLine)
 {
     ASSERT_FALSE(registers().pgUri.empty()) << "VENQOR_PG_URI is not set: run under scripts/with-postgres";
@@ -202,9 +249,7 @@ TEST(BlockLookups, EveryBlockSizeGivesTheRunOfBlocksOfOneLine)
     for (const std::string& location : { directory, "sqlite:" + directory + "/NUMS.DB", registers().pgUri }) {
         for (const bool query : { false, true }) {
             for (const Command command : { Command::Check, Command::Assign }) {
-                const std::string what
-                    = location
-                    + (query ? ", query mode" : ", table mode")
+                const std::string what = location + (query ? ", query mode" : ", table mode")
                     + (command == Command::Check ? ", check" : ", assign");
                 const Outcome lineByLine = run(command, location, query, 1);
                 // The failing person's two lines fail alone, and only in query mode.

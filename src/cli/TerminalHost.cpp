@@ -1,11 +1,11 @@
 #include "cli/TerminalHost.h"
 
 #include "cli/ProgressBar.h"
-#include "cli/StopSignals.h"
 
-#include "report/ReportText.h"
 #include "base/CodePage.h"
 #include "base/Errors.h"
+#include "base/Stop.h"
+#include "report/ReportText.h"
 
 namespace venqor::cli {
 
@@ -36,7 +36,7 @@ std::optional<std::filesystem::path> TerminalHost::ChooseSaveFile(const std::fil
 
 void TerminalHost::ShowReport()
 {
-    if (StopSignal() != 0)
+    if (StopRequested() != 0)
         return; // a stopped run leaves an earlier report file as it was
     if (settings_.reportFile)
         SaveReportText(report_, *settings_.reportFile);
@@ -55,8 +55,7 @@ void TerminalHost::ProgressStart(std::uint64_t maximum)
 
 void TerminalHost::Progress(std::uint64_t position)
 {
-    if (StopSignal() != 0)
-        throw Interrupted();
+    ThrowIfStopRequested();
     if (progress_)
         progress_->Progress(position);
 }

@@ -1,6 +1,7 @@
 #include "register/Register.h"
 
 #include "base/Errors.h"
+#include "base/Stop.h"
 
 #include <chrono>
 #include <future>
@@ -46,6 +47,9 @@ void Register::OpenRegister(const RegisterSettings& settings, LookupKind kind)
             table_->setIndexFields(kind == LookupKind::ByNumber ? "" : "FAM;NAM;OTCH;BIRTH");
         }
         database_->beginRead();
+    } catch (const Interrupted&) {
+        Close();
+        throw;
     } catch (const std::exception& error) {
         const std::string reason = error.what();
         Close();
@@ -57,6 +61,9 @@ void Register::OpenRegister(const RegisterSettings& settings, LookupKind kind)
     try {
         for (Block& block : blocks_)
             block.lookup = table_ ? table_->blockLookup(kind) : query_->blockLookup(kind);
+    } catch (const Interrupted&) {
+        Close();
+        throw;
     } catch (const std::exception&) {
         // Lookups are then made one at a time, each failing in its own line.
         for (Block& block : blocks_)
@@ -68,7 +75,19 @@ RecordReader& Register::requireAvailable()
 {
     if (!reader_)
         throw TableError("the register is not open" + (reason_.empty() ? std::string() : ": " + reason_));
+    if (!lost_.empty())
+        throw TableError("the register was lost: " + lost_);
     return *reader_;
+}
+
+void Register::noteLoss(const std::exception_ptr& failure) noexcept
+{
+    try {
+        std::rethrow_exception(failure);
+    } catch (const ConnectionLost& lost) {
+        lost_ = lost.what();
+    } catch (...) {
+    }
 }
 
 template <typename Matches> std::optional<bool> Register::blockAnswer(Matches matches)
@@ -78,8 +97,10 @@ template <typename Matches> std::optional<bool> Register::blockAnswer(Matches ma
     if (answering_ && key >= 0 && static_cast<std::size_t>(key) < answering_->keys.size()
         && matches(answering_->keys[static_cast<std::size_t>(key)])) {
         const LookupAnswer& answer = answering_->answers[static_cast<std::size_t>(key)];
-        if (answer.failure)
+        if (answer.failure) {
+            noteLoss(answer.failure);
             std::rethrow_exception(answer.failure);
+        }
         if (answer.found) {
             answering_->lookup->select(static_cast<std::size_t>(key));
             current_ = answering_->lookup.get();
@@ -101,6 +122,8 @@ void Register::lookUpBlock(std::vector<LookupKey>& keys)
 {
     // A find not used yet ends first: one find at a time, and every find made.
     waitForFind();
+    if (!lost_.empty())
+        return;
     Block& block = answering_ == &blocks_[0] ? blocks_[1] : blocks_[0];
     if (current_ == block.lookup.get())
         current_ = nullptr; // its record is about to be replaced
@@ -112,6 +135,7 @@ void Register::lookUpBlock(std::vector<LookupKey>& keys)
     std::future<void> future;
     if (block.keys.size() >= SmallBlock) {
         try {
+            const StopSignalsBlocked stopsHere; // a stop interrupts the reading thread
             future = std::async(std::launch::async, find);
         } catch (const std::system_error&) {
         }
@@ -163,12 +187,17 @@ bool Register::FindByNameBirth(std::string_view fam, std::string_view nam, std::
 bool Register::findAlone(LookupKind kind, const LookupKey& key)
 {
     current_ = reader_;
-    if (table_)
-        return FindKey(*table_, kind, key);
-    query_->close();
-    SetLookupParams(*query_, kind, key);
-    query_->open();
-    return !query_->eof();
+    try {
+        if (table_)
+            return FindKey(*table_, kind, key);
+        query_->close();
+        SetLookupParams(*query_, kind, key);
+        query_->open();
+        return !query_->eof();
+    } catch (...) {
+        noteLoss(std::current_exception());
+        throw;
+    }
 }
 
 RecordReader& Register::record()
@@ -190,6 +219,7 @@ void Register::Close()
     reader_ = nullptr;
     current_ = nullptr;
     reason_.clear();
+    lost_.clear();
     try {
         if (query_)
             query_->close();

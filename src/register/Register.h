@@ -32,8 +32,12 @@ public:
     // Opens the register for a run's lookups of one kind, inside one read transaction. A
     // failure leaves it unavailable, with the failure's message as the reason.
     void OpenRegister(const RegisterSettings& settings, LookupKind kind);
-    bool available() const { return reader_ != nullptr; }
+    bool available() const { return reader_ != nullptr && lost_.empty(); }
     const std::string& unavailableReason() const { return reason_; }
+    // Why the register was lost part way, when a lookup found its connection gone (the
+    // server ended the session or stopped answering): it is then no longer available, and
+    // no lookup is made from then on. Empty while it is not.
+    const std::string& lossReason() const { return lost_; }
 
     // Lookups (the register must be available); on true the found record is current. A
     // failure of the engine (a statement without the parameter, ...) propagates.
@@ -78,6 +82,8 @@ private:
     void waitForFind() noexcept;
     // A lookup made alone through the table or the query.
     bool findAlone(LookupKind kind, const LookupKey& key);
+    // Notes a failure that lost the connection (see lossReason).
+    void noteLoss(const std::exception_ptr& failure) noexcept;
 
     // The block lookup protocol between this (the reading) thread and the lookup thread.
     // lookUpBlock() hands a block that does not answer and the ticket of its find to the
@@ -94,6 +100,7 @@ private:
     RecordReader* reader_ = nullptr;  // the table or the query
     RecordReader* current_ = nullptr; // what record() reads: the reader, a block, or nothing
     std::string reason_;
+    std::string lost_;
     Block blocks_[2];
     struct Pending; // the find under way: its block, its ticket, its future
     std::unique_ptr<Pending> pending_;

@@ -6,13 +6,16 @@
 
 #include "base/CodePage.h"
 #include "base/Dates.h"
+#include "base/Errors.h"
 #include "commands/NameCheck.h"
 #include "commands/NumberAssignment.h"
 #include "engine/TableEngine.h"
 #include "register/DemoRegister.h"
 #include "register/StrNum.h"
 #include "report/ReportDocument.h"
+#include "run/ProcessingRun.h"
 #include "scan/RecodeTables.h"
+#include "scan/Schema.h"
 #include "support/PgQuery.h"
 #include "support/ScriptedHost.h"
 #include "support/TempDir.h"
@@ -195,6 +198,65 @@ Outcome run(Command command, const std::string& location, bool query, int linesP
         outcome.notFound = rows->fieldText("ROWS");
     }
     return outcome;
+}
+
+// The line loop's side of the protocol, with keys gathered ahead that fail or differ from the
+// lookup their line makes: each such line is looked up alone, and every line gets the answer
+// it gets with blocks of one line.
+std::vector<std::string> loopWithOddKeys(const std::string& location, bool query, int linesPerBlock)
+{
+    static const TempDir dir;
+    dir.write("TEST.SCH", Schema);
+    TMainState state = DefaultMainState(dir.path());
+    state.schema = "TEST";
+    state.dataFile = dir.write("DATA.TXT", dataFile());
+    state.registerLocation = location;
+    state.UseQuery = query;
+    state.Sql1Text = "SELECT * FROM NUMS WHERE NUM=:NUM";
+    state.recordType = "\xCE";
+    state.LinesPerBlock = linesPerBlock;
+    ScriptedHost host;
+    ProcessingRun run(state, host);
+    EXPECT_TRUE(run.LoadSchema());
+    const std::string_view strnum[] = { "STRNUM" };
+    const int iNum = run.RequireFields(strnum).value().at(0);
+    run.OpenDataFile();
+    Register& numbers = run.OpenRegister(LookupKind::ByNumber);
+    std::vector<std::string> answers;
+    int gathered = 0;
+    run.ReadLines(
+        [&] {
+            const std::int32_t number = TextToStrNum(FieldValue(state.Fields, iNum));
+            if (number <= 0)
+                return;
+            answers.push_back(numbers.FindByStrNum(number)
+                    ? std::to_string(number) + " " + std::string(numbers.record().fieldText("FAM"))
+                    : std::to_string(number) + " not found");
+        },
+        [&] { answers.emplace_back("failed"); },
+        [&](LookupKey& key) {
+            if (++gathered % 5 == 0)
+                throw ConvertError("no key for this line");
+            key.number = gathered % 7 == 0 ? DemoPersonAt(Seed, gathered).num
+                                           : TextToStrNum(FieldValue(state.Fields, iNum));
+            return key.number > 0;
+        });
+    run.CloseDataFile();
+    run.CloseRegister();
+    EXPECT_TRUE(run.Finish("").shortfalls.empty());
+    return answers;
+}
+
+TEST(BlockLookups, KeysThatFailOrDifferFromTheLookupAreLookedUpAlone)
+{
+    const std::string directory = registers().directory.file("reg");
+    for (const bool query : { false, true }) {
+        const std::vector<std::string> lineByLine = loopWithOddKeys(directory, query, 1);
+        EXPECT_GT(lineByLine.size(), 50u);
+        for (const int lines : { 7, 64, 4096 })
+            EXPECT_EQ(loopWithOddKeys(directory, query, lines), lineByLine)
+                << (query ? "query mode" : "table mode") << ", blocks of " << lines;
+    }
 }
 
 // The server ends the run's session part way (as when it dies or an administrator ends

@@ -30,11 +30,6 @@ void ThrowIfStopRequested()
         throw Interrupted();
 }
 
-void ClearStopRequest() noexcept
-{
-    requested.store(0, std::memory_order_relaxed);
-}
-
 StopSignalsBlocked::StopSignalsBlocked() noexcept
 {
     sigset_t stops;

@@ -15,8 +15,6 @@ void RequestStop(int signal) noexcept;
 int StopRequested() noexcept;
 // Interrupted when a stop is requested.
 void ThrowIfStopRequested();
-// Forgets the request, for the next job in the same process.
-void ClearStopRequest() noexcept;
 
 // While it lives, the calling thread blocks the stop signals, and so does every thread it
 // starts meanwhile: a thread a job starts then never takes them, and they interrupt the

@@ -4,14 +4,19 @@
 // without it the test fails), in table and in query mode, with one lookup that fails
 // inside a block.
 
+#include "base/CodePage.h"
 #include "base/Dates.h"
+#include "base/Errors.h"
 #include "commands/NameCheck.h"
 #include "commands/NumberAssignment.h"
 #include "engine/TableEngine.h"
 #include "register/DemoRegister.h"
 #include "register/StrNum.h"
 #include "report/ReportDocument.h"
+#include "run/ProcessingRun.h"
 #include "scan/RecodeTables.h"
+#include "scan/Schema.h"
+#include "support/PgQuery.h"
 #include "support/ScriptedHost.h"
 #include "support/TempDir.h"
 
@@ -193,6 +198,112 @@ Outcome run(Command command, const std::string& location, bool query, int linesP
         outcome.notFound = rows->fieldText("ROWS");
     }
     return outcome;
+}
+
+// The line loop's side of the protocol, with keys gathered ahead that fail or differ from the
+// lookup their line makes: each such line is looked up alone, and every line gets the answer
+// it gets without keys gathered (lookups alone).
+std::vector<std::string> loopWithOddKeys(
+    const std::string& location, bool query, int linesPerBlock, bool gather)
+{
+    static const TempDir dir;
+    dir.write("TEST.SCH", Schema);
+    TMainState state = DefaultMainState(dir.path());
+    state.schema = "TEST";
+    state.dataFile = dir.write("DATA.TXT", dataFile());
+    state.registerLocation = location;
+    state.UseQuery = query;
+    state.Sql1Text = "SELECT * FROM NUMS WHERE NUM=:NUM";
+    state.recordType = "\xCE";
+    state.LinesPerBlock = linesPerBlock;
+    ScriptedHost host;
+    ProcessingRun run(state, host);
+    EXPECT_TRUE(run.LoadSchema());
+    const std::string_view strnum[] = { "STRNUM" };
+    const int iNum = run.RequireFields(strnum).value().at(0);
+    run.OpenDataFile();
+    Register& numbers = run.OpenRegister(LookupKind::ByNumber);
+    std::vector<std::string> answers;
+    int gathered = 0;
+    run.ReadLines(
+        [&] {
+            const std::int32_t number = TextToStrNum(FieldValue(state.Fields, iNum));
+            if (number <= 0)
+                return;
+            answers.push_back(numbers.FindByStrNum(number)
+                    ? std::to_string(number) + " " + std::string(numbers.record().fieldText("FAM"))
+                    : std::to_string(number) + " not found");
+        },
+        [&] { answers.emplace_back("failed"); },
+        gather ? RecordKey([&](LookupKey& key) {
+            if (++gathered % 5 == 0)
+                throw ConvertError("no key for this line");
+            key.number = gathered % 7 == 0 ? DemoPersonAt(Seed, gathered).num
+                                           : TextToStrNum(FieldValue(state.Fields, iNum));
+            return key.number > 0;
+        })
+               : RecordKey());
+    run.CloseDataFile();
+    run.CloseRegister();
+    EXPECT_TRUE(run.Finish("").shortfalls.empty());
+    return answers;
+}
+
+TEST(BlockLookups, KeysThatFailOrDifferFromTheLookupAreLookedUpAlone)
+{
+    const std::string directory = registers().directory.file("reg");
+    for (const bool query : { false, true }) {
+        const std::vector<std::string> alone = loopWithOddKeys(directory, query, 4096, false);
+        EXPECT_GT(alone.size(), 50u);
+        for (const int lines : { 1, 7, 64, 4096 })
+            EXPECT_EQ(loopWithOddKeys(directory, query, lines, true), alone)
+                << (query ? "query mode" : "table mode") << ", blocks of " << lines;
+    }
+}
+
+// The server ends the run's session part way (as when it dies or an administrator ends
+// it): the lines from there on are left without lookups, and the run says so, as for a
+// register that could not be opened, in the report and as work not done.
+TEST(BlockLookups, ARegisterLostPartWayIsWorkNotDone)
+{
+    ASSERT_FALSE(registers().pgUri.empty()) << "VENQOR_PG_URI is not set: run under scripts/with-postgres";
+    for (const Command command : { Command::Check, Command::Assign }) {
+        for (const int lines : { 1, 16 }) {
+            SCOPED_TRACE((command == Command::Check ? "check, blocks of " : "assign, blocks of ")
+                + std::to_string(lines));
+            static const TempDir dir;
+            dir.write("TEST.SCH", Schema);
+            TMainState state = DefaultMainState(dir.path());
+            state.schema = "TEST";
+            state.dataFile = dir.write("DATA.TXT", dataFile());
+            state.registerLocation = registers().pgUri;
+            state.LinesPerBlock = lines;
+            ScriptedHost host;
+            host.saveFile = dir.path() / "OUT.TXT";
+            host.onProgress = [&](std::uint64_t) {
+                if (host.progress.size() == 3)
+                    test::PgRows(registers().pgUri,
+                        "SELECT pg_terminate_backend(pid) FROM pg_stat_activity"
+                        " WHERE datname = current_database() AND pid <> pg_backend_pid()");
+            };
+            const RunResult result
+                = command == Command::Check ? CheckNames(state, host) : AssignNumbers(state, host);
+            ASSERT_EQ(result.shortfalls.size(), 1u);
+            const std::string shortfall = Cp1251ToUtf8(result.shortfalls[0]);
+            EXPECT_TRUE(shortfall.starts_with("Реестр NUMS недоступен со строки ")) << shortfall;
+            EXPECT_NE(shortfall.find(", дальше поиск не выполнялся: "), std::string::npos) << shortfall;
+            const auto report = host.reportLines();
+            EXPECT_NE(std::find(report.begin(), report.end(), shortfall), report.end());
+            EXPECT_NE(Cp1251ToUtf8(host.messages.back()).find(shortfall), std::string::npos);
+            // Lookups stop where the session ended; the run goes on to its end.
+            EXPECT_LE(std::count_if(report.begin(), report.end(),
+                          [](const std::string& line) { return line.ends_with(" Неизвестно что"); }),
+                1);
+            EXPECT_TRUE(
+                report.back().starts_with(command == Command::Check ? "Нет номеров у " : "Проставлено "))
+                << report.back();
+        }
+    }
 }
 
 TEST(BlockLookups, EveryBlockSizeGivesTheRunOfBlocksOfOneLine)

@@ -4,6 +4,7 @@
 
 #include "base/CodePage.h"
 #include "base/Errors.h"
+#include "engine/pg/PgBlockLookup.h"
 #include "engine/pg/PgEngine.h"
 #include "support/TempDir.h"
 
@@ -337,6 +338,35 @@ TEST_F(PgEngineTest, ReadTransactionSurvivesAFailedLookup)
     EXPECT_TRUE(nums->findKey(std::int64_t { 1 }));
     EXPECT_NE(tableErrorOf([&] { db->beginRead(); }).find("already open"), std::string::npos);
     db->commit();
+}
+
+// ---- Block lookups
+
+TEST_F(PgEngineTest, EachKeyOfABlockGetsTheAnswerOfItsOwnCallWhenAnotherCallFails)
+{
+    add({ 123456789, "ИВАНОВ", "ИВАН", "ИВАНОВИЧ", "31.01.1950" });
+    const auto conn = std::make_shared<pg::Connection>(serverUri());
+    const std::string statement = conn->prepare("SELECT * FROM nums WHERE num = $1", "lookup");
+    pg::Record record("lookup");
+    record.setColumns(pg::ResultColumns(conn->describePrepared(statement, "lookup").get()));
+    const auto lookup = pg::MakeBlockLookup(conn, std::move(record), [&](const LookupKey& key) {
+        if (key.number == 0)
+            throw TableError("no call for this key");
+        return pg::Call { statement, { std::to_string(key.number) }, "lookup" };
+    });
+    std::vector<LookupKey> keys(3);
+    keys[1].number = 123456789;
+    keys[2].number = 999999999;
+    std::vector<LookupAnswer> answers;
+    lookup->find(lookup->nextTicket(), keys, answers);
+    ASSERT_EQ(answers.size(), 3u);
+    EXPECT_TRUE(answers[0].failure);
+    EXPECT_FALSE(answers[1].failure);
+    ASSERT_TRUE(answers[1].found);
+    lookup->select(1);
+    EXPECT_EQ(lookup->fieldInt("NUM"), 123456789);
+    EXPECT_FALSE(answers[2].failure);
+    EXPECT_FALSE(answers[2].found);
 }
 
 // ---- Query mode

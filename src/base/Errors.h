@@ -23,6 +23,13 @@ public:
     using Error::Error;
 };
 
+// The database server ended the session or stopped answering: nothing more goes through
+// that connection.
+class ConnectionLost : public TableError {
+public:
+    using TableError::TableError;
+};
+
 // A text that cannot be taken as the value asked for (a number, a date).
 class ConvertError : public Error {
 public:

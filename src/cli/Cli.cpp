@@ -2,7 +2,7 @@
 
 #include "app/Version.h"
 #include "base/Errors.h"
-#include "cli/StopSignals.h"
+#include "base/Stop.h"
 
 #include <exception>
 
@@ -57,7 +57,7 @@ int RunCli(std::vector<std::string> argv, Io& io)
             return command.run(args, io);
         } catch (const Interrupted&) {
             io.err << "venqor-cli " << name << ": stopped; earlier outputs are left as they were\n";
-            return 128 + StopSignal();
+            return 128 + StopRequested();
         } catch (const UsageError& e) {
             io.err << "venqor-cli " << name << ": " << e.what() << "\n\n" << command.usage;
             return ExitUsage;

@@ -1,7 +1,6 @@
 #include "cli/ProgressBar.h"
 
-#include "base/Errors.h"
-#include "cli/StopSignals.h"
+#include "base/Stop.h"
 
 #include <algorithm>
 
@@ -21,8 +20,7 @@ void ProgressBar::ProgressStart(std::uint64_t maximum)
 
 void ProgressBar::Progress(std::uint64_t position)
 {
-    if (StopSignal() != 0)
-        throw Interrupted();
+    ThrowIfStopRequested();
     if (!enabled_)
         return;
     const int percent

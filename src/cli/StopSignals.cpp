@@ -1,6 +1,7 @@
 #include "cli/StopSignals.h"
 
 #include "base/ReplacingFile.h"
+#include "base/Stop.h"
 
 #include <csignal>
 
@@ -8,30 +9,27 @@ namespace venqor::cli {
 
 namespace {
 
-volatile std::sig_atomic_t noted = 0;
-
 extern "C" void noteStop(int signal)
 {
-    if (noted != 0) {
+    if (StopRequested() != 0) {
         RemoveTemporaryFiles(); // the destructors that would remove them do not run
         std::signal(signal, SIG_DFL);
         std::raise(signal);
         return;
     }
-    noted = signal;
+    RequestStop(signal);
 }
 
 } // namespace
 
 void CatchStopSignals()
 {
-    std::signal(SIGINT, noteStop);
-    std::signal(SIGTERM, noteStop);
-}
-
-int StopSignal()
-{
-    return noted;
+    struct sigaction action { };
+    action.sa_handler = noteStop;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = 0; // no SA_RESTART: interrupted system calls return EINTR
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
 }
 
 } // namespace venqor::cli

@@ -1,11 +1,11 @@
 #include "cli/TerminalHost.h"
 
 #include "cli/ProgressBar.h"
-#include "cli/StopSignals.h"
 
 #include "base/CodePage.h"
 #include "base/Errors.h"
 #include "report/FindingsFile.h"
+#include "base/Stop.h"
 #include "report/ReportText.h"
 
 namespace venqor::cli {
@@ -37,7 +37,7 @@ std::optional<std::filesystem::path> TerminalHost::ChooseSaveFile(const std::fil
 
 void TerminalHost::ShowReport()
 {
-    if (StopSignal() != 0)
+    if (StopRequested() != 0)
         return; // a stopped run leaves an earlier report file as it was
     if (settings_.reportFile)
         SaveReportText(report_, *settings_.reportFile);
@@ -58,6 +58,7 @@ void TerminalHost::ProgressStart(std::uint64_t maximum)
 
 void TerminalHost::Progress(std::uint64_t position)
 {
+    ThrowIfStopRequested();
     if (progress_)
         progress_->Progress(position);
 }

@@ -73,19 +73,31 @@ struct LookupAnswer {
 // a single findKey() or open() would look it up and fails alone; the records found are kept,
 // to be read afterwards in any order. Made by the table or query whose lookups it makes,
 // which must outlive it; its kept records need neither while they are read.
+//
+// One find of a block has one ticket, taken (nextTicket) on the thread that will help before
+// the find is started on any thread: find() and help() with that ticket then share its
+// lookups, and nothing else tells them apart from the finds before and after.
 class BlockLookup : public RecordReader {
 public:
+    struct Ticket {
+        std::uint64_t find = 0; // numbered from 1 over the life of the object
+    };
+    // The ticket of the next find(); taken by one thread only.
+    Ticket nextTicket() { return { ++tickets_ }; }
     // Looks up every key, answers[i] for keys[i]; the records of an earlier find are dropped.
-    virtual void find(std::span<const LookupKey> keys, std::vector<LookupAnswer>& answers) = 0;
-    // Takes part, on the calling thread, in the lookups of the find-th call of find() (counted
-    // from 1 over the life of this object), begun or about to begin on another thread, or
-    // made already; returns when no part of them is left to take. A find() may leave
-    // lookups to this call, which must be made before that find's answers are read.
-    virtual void help(std::uint64_t find) { (void)find; }
+    virtual void find(Ticket ticket, std::span<const LookupKey> keys, std::vector<LookupAnswer>& answers) = 0;
+    // Takes part, on the calling thread, in the lookups of the find of `ticket`, begun or
+    // about to begin on another thread, or made already; returns when no part of them is
+    // left to take. A find() may leave lookups to this call, which must be made before that
+    // find's answers are read; a ticket whose find never starts must not be helped.
+    virtual void help(Ticket ticket) { (void)ticket; }
     // Makes the record found for keys[i] current.
     virtual void select(std::size_t i) = 0;
     // The most keys one find() should be given, for the memory its records take.
     virtual std::size_t maxKeys() const { return static_cast<std::size_t>(-1); }
+
+private:
+    std::uint64_t tickets_ = 0;
 };
 
 // A table object: open/close, index choice and key lookups, definitions and creation,

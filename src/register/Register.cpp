@@ -1,9 +1,11 @@
 #include "register/Register.h"
 
 #include "base/Errors.h"
+#include "base/Stop.h"
 
 #include <chrono>
 #include <future>
+#include <system_error>
 #include <utility>
 
 namespace venqor {
@@ -15,11 +17,13 @@ constexpr std::size_t SmallBlock = 64; // keys
 } // namespace
 
 struct Register::Pending {
+    Block* block = nullptr;
+    BlockLookup::Ticket ticket;
     std::future<void> future;
 };
 
 Register::Register()
-    : lookingUp_(std::make_unique<Pending>())
+    : pending_(std::make_unique<Pending>())
 {
 }
 
@@ -31,7 +35,6 @@ Register::~Register()
 void Register::OpenRegister(const RegisterSettings& settings, LookupKind kind)
 {
     Close();
-    reason_.clear();
     try {
         database_ = OpenDatabase(settings.location);
         if (settings.useQuery) {
@@ -44,6 +47,9 @@ void Register::OpenRegister(const RegisterSettings& settings, LookupKind kind)
             table_->setIndexFields(kind == LookupKind::ByNumber ? "" : "FAM;NAM;OTCH;BIRTH");
         }
         database_->beginRead();
+    } catch (const Interrupted&) {
+        Close();
+        throw;
     } catch (const std::exception& error) {
         const std::string reason = error.what();
         Close();
@@ -51,10 +57,13 @@ void Register::OpenRegister(const RegisterSettings& settings, LookupKind kind)
         return;
     }
     reader_ = table_ ? static_cast<RecordReader*>(table_.get()) : query_.get();
-    current_ = reader_;
+    current_ = nullptr;
     try {
         for (Block& block : blocks_)
             block.lookup = table_ ? table_->blockLookup(kind) : query_->blockLookup(kind);
+    } catch (const Interrupted&) {
+        Close();
+        throw;
     } catch (const std::exception&) {
         // Lookups are then made one at a time, each failing in its own line.
         for (Block& block : blocks_)
@@ -66,64 +75,92 @@ RecordReader& Register::requireAvailable()
 {
     if (!reader_)
         throw TableError("the register is not open" + (reason_.empty() ? std::string() : ": " + reason_));
+    if (!lost_.empty())
+        throw TableError("the register was lost: " + lost_);
     return *reader_;
+}
+
+void Register::noteLoss(const std::exception_ptr& failure) noexcept
+{
+    try {
+        std::rethrow_exception(failure);
+    } catch (const ConnectionLost& lost) {
+        lost_ = lost.what();
+    } catch (...) {
+    }
 }
 
 template <typename Matches> std::optional<bool> Register::blockAnswer(Matches matches)
 {
     const std::ptrdiff_t key = std::exchange(blockKey_, -1);
-    if (answering_ && key >= 0 && matches(answering_->keys[static_cast<std::size_t>(key)])) {
+    current_ = nullptr;
+    if (answering_ && key >= 0 && static_cast<std::size_t>(key) < answering_->keys.size()
+        && matches(answering_->keys[static_cast<std::size_t>(key)])) {
         const LookupAnswer& answer = answering_->answers[static_cast<std::size_t>(key)];
-        if (answer.failure)
+        if (answer.failure) {
+            noteLoss(answer.failure);
             std::rethrow_exception(answer.failure);
+        }
         if (answer.found) {
             answering_->lookup->select(static_cast<std::size_t>(key));
             current_ = answering_->lookup.get();
         }
         return answer.found;
     }
-    // The connection is the block lookup's until it ends.
-    waitForBlock();
-    current_ = reader_;
+    // The first connection is the find's until it ends.
+    waitForFind();
     return std::nullopt;
 }
 
-void Register::waitForBlock() noexcept
+void Register::waitForFind() noexcept
 {
-    if (lookingUp_->future.valid())
-        lookingUp_->future.wait();
+    if (pending_->future.valid())
+        pending_->future.wait();
 }
 
 void Register::lookUpBlock(std::vector<LookupKey>& keys)
 {
-    // A lookup not used yet ends first: one find() at a time, and every find() made.
-    waitForBlock();
-    Block& block = blocks_[nextBlock_];
+    // A find not used yet ends first: one find at a time, and every find made.
+    waitForFind();
+    if (!lost_.empty())
+        return;
+    Block& block = answering_ == &blocks_[0] ? blocks_[1] : blocks_[0];
+    if (current_ == block.lookup.get())
+        current_ = nullptr; // its record is about to be replaced
     block.keys.swap(keys);
-    // A small block is not worth a thread: it is looked up when it is used.
-    const auto policy = block.keys.size() < SmallBlock ? std::launch::deferred : std::launch::async;
-    lookingUp_->future = std::async(policy, [&block] { block.lookup->find(block.keys, block.answers); });
-    ++block.finds; // once the find is sure to be made
+    const BlockLookup::Ticket ticket = block.lookup->nextTicket();
+    const auto find = [&block, ticket] { block.lookup->find(ticket, block.keys, block.answers); };
+    // A small block is not worth a thread: it is looked up when it is used, and so is any
+    // block when no thread can be started.
+    std::future<void> future;
+    if (block.keys.size() >= SmallBlock) {
+        try {
+            const StopSignalsBlocked stopsHere; // a stop interrupts the reading thread
+            future = std::async(std::launch::async, find);
+        } catch (const std::system_error&) {
+        }
+    }
+    if (!future.valid())
+        future = std::async(std::launch::deferred, find);
+    *pending_ = { &block, ticket, std::move(future) };
 }
 
 void Register::useBlock()
 {
     answering_ = nullptr;
     blockKey_ = -1;
-    Block& block = blocks_[nextBlock_];
-    if (lookingUp_->future.valid()) {
-        // This thread takes part in a lookup made on the other one, and finishes what a
-        // lookup made here (deferred, in get()) left to it.
-        const bool here
-            = lookingUp_->future.wait_for(std::chrono::seconds(0)) == std::future_status::deferred;
-        if (!here)
-            block.lookup->help(block.finds);
-        std::exchange(lookingUp_->future, {}).get();
-        if (here)
-            block.lookup->help(block.finds);
-    }
-    answering_ = &block;
-    nextBlock_ ^= 1;
+    Pending pending = std::exchange(*pending_, {});
+    if (!pending.future.valid())
+        return;
+    // This thread takes part in a find made on the other one, and finishes what a find made
+    // here (deferred, in get()) left to it.
+    const bool here = pending.future.wait_for(std::chrono::seconds(0)) == std::future_status::deferred;
+    if (!here)
+        pending.block->lookup->help(pending.ticket);
+    pending.future.get();
+    if (here)
+        pending.block->lookup->help(pending.ticket);
+    answering_ = pending.block;
 }
 
 bool Register::FindByStrNum(std::int32_t num)
@@ -149,31 +186,40 @@ bool Register::FindByNameBirth(std::string_view fam, std::string_view nam, std::
 
 bool Register::findAlone(LookupKind kind, const LookupKey& key)
 {
-    if (table_)
-        return FindKey(*table_, kind, key);
-    query_->close();
-    SetLookupParams(*query_, kind, key);
-    query_->open();
-    return !query_->eof();
+    current_ = reader_;
+    try {
+        if (table_)
+            return FindKey(*table_, kind, key);
+        query_->close();
+        SetLookupParams(*query_, kind, key);
+        query_->open();
+        return !query_->eof();
+    } catch (...) {
+        noteLoss(std::current_exception());
+        throw;
+    }
 }
 
 RecordReader& Register::record()
 {
     requireAvailable();
+    if (!current_)
+        throw TableError("no register record is current: the last lookup found none");
     return *current_;
 }
 
 void Register::Close()
 {
-    waitForBlock();
-    lookingUp_->future = {};
+    // A find under way ends before what it uses is released; one deferred never runs.
+    *pending_ = {};
     answering_ = nullptr;
     blockKey_ = -1;
-    nextBlock_ = 0;
     for (Block& block : blocks_)
-        block.lookup.reset();
+        block = {};
     reader_ = nullptr;
     current_ = nullptr;
+    reason_.clear();
+    lost_.clear();
     try {
         if (query_)
             query_->close();

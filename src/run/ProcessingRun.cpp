@@ -23,6 +23,8 @@ constexpr char HeaderMark = '\xC2';  // В
 constexpr char BenefitMark = '\xCB'; // Л
 // Literals of their own: clang 14 crashes on these written inside the functions.
 constexpr std::string_view UnavailableRegister = "Реестр NUMS недоступен, поиск не выполнялся: "_w;
+constexpr std::string_view RegisterLostAtLine = "Реестр NUMS недоступен со строки "_w;
+constexpr std::string_view NoSearchFromThen = ", дальше поиск не выполнялся: "_w;
 constexpr std::string_view OutputNotWritten = "Файл результата не записан: "_w;
 
 // Sets a reader option for a scope and puts back the value it had.
@@ -334,6 +336,21 @@ void ProcessingRun::treatLine(const LineBlock& block, const LineBlock::Line& lin
             writeOutputLine();
         }
     }
+    if (!registerLossNoted_ && !register_.lossReason().empty())
+        noteRegisterLoss();
+}
+
+// A register lost part way is work not done, as one that could not be opened: said in the
+// report where it happened, and in the summary.
+void ProcessingRun::noteRegisterLoss()
+{
+    registerLossNoted_ = true;
+    std::string line(RegisterLostAtLine);
+    line += std::to_string(counters_.LinesRead);
+    line += NoSearchFromThen;
+    line += Utf8ToCp1251(register_.lossReason());
+    report_.AppendLine(line);
+    Shortfall(line);
 }
 
 void ProcessingRun::noteFailedLine(const std::exception_ptr& failure)

@@ -87,7 +87,8 @@ public:
 
     // Opens the register for lookups of one kind, in the mode of UseQuery. When it cannot
     // be opened, the report says why, no lookups are made (available() is false) and the
-    // run counts it as work not done.
+    // run counts it as work not done; so when it is lost part way (the report says from
+    // which line).
     Register& OpenRegister(LookupKind kind);
     void CloseRegister();
 
@@ -132,6 +133,7 @@ private:
     void treatLine(const LineBlock& block, const LineBlock::Line& line, char recordType,
         const std::function<void()>& recordStep, const std::function<void()>& lineFailed);
     void noteFailedLine(const std::exception_ptr& failure);
+    void noteRegisterLoss();
     void writeOutputLine();
     void abandonOutput(std::string_view reason);
 
@@ -145,6 +147,7 @@ private:
     std::unique_ptr<OutTextFile> output_;
     bool progressShown_ = false;
     bool lfEndsLine_ = false;
+    bool registerLossNoted_ = false;
     std::int64_t failedLines_ = 0;
     std::int64_t firstFailedLine_ = 0;
     std::string firstLineFailure_;

@@ -2,6 +2,7 @@
 
 #include "base/Errors.h"
 #include "base/ReplacingFile.h"
+#include "base/Stop.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -9,6 +10,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <optional>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,16 +18,30 @@ namespace venqor {
 
 namespace {
 
+constexpr int StopLookEveryMs = 200;
+
 std::string systemError(const std::string& what, const std::string& name)
 {
     return what + " \"" + name + "\": " + std::strerror(errno);
+}
+
+// Opening a pipe waits for its writer, reading it for the bytes: both end with Interrupted
+// when a stop is requested (base/Stop.h).
+int openForReading(const std::string& path)
+{
+    for (;;) {
+        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd >= 0 || errno != EINTR)
+            return fd;
+        ThrowIfStopRequested();
+    }
 }
 
 class FileSource final : public ByteSource {
 public:
     explicit FileSource(const std::string& path)
         : path_(path)
-        , fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC))
+        , fd_(openForReading(path))
     {
         if (fd_ < 0)
             throw IoError(systemError("cannot open", path));
@@ -41,6 +57,15 @@ public:
     std::size_t read(char* buffer, std::size_t size) override
     {
         for (;;) {
+            // A stop noted just before a read would not interrupt it: the wait for bytes
+            // (at once for a file on disk) looks at the request now and then.
+            pollfd readable { fd_, POLLIN, 0 };
+            for (;;) {
+                const int ready = ::poll(&readable, 1, StopLookEveryMs);
+                ThrowIfStopRequested();
+                if (ready > 0 || (ready < 0 && errno != EINTR))
+                    break; // bytes, the end, or a failure that read() reports
+            }
             const ssize_t n = ::read(fd_, buffer, size);
             if (n >= 0)
                 return static_cast<std::size_t>(n);

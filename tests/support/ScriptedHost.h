@@ -4,6 +4,7 @@
 #include "run/RunHost.h"
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -25,6 +26,7 @@ public:
     std::uint64_t progressMaximum = 0;
     bool progressVisible = false;
     std::string recordCount;
+    std::function<void(std::uint64_t)> onProgress; // what happens meanwhile, at each step
 
     bool Ask(std::string_view question) override
     {
@@ -44,7 +46,12 @@ public:
         progressMaximum = maximum;
         progressVisible = true;
     }
-    void Progress(std::uint64_t position) override { progress.push_back(position); }
+    void Progress(std::uint64_t position) override
+    {
+        progress.push_back(position);
+        if (onProgress)
+            onProgress(position);
+    }
     void ProgressEnd() override { progressVisible = false; }
     void ShowRecordCount(std::string_view text) override { recordCount = text; }
     TimeOfDay Now() override { return clock; }

@@ -1,5 +1,7 @@
 #include "engine/pg/PgBlockLookup.h"
 
+#include "base/Errors.h"
+
 namespace venqor::pg {
 
 namespace {
@@ -13,7 +15,7 @@ public:
     {
     }
 
-    void find(std::span<const LookupKey> keys, std::vector<LookupAnswer>& answers) override
+    void find(Ticket, std::span<const LookupKey> keys, std::vector<LookupAnswer>& answers) override
     {
         record_.clear();
         answers.assign(keys.size(), {});
@@ -28,12 +30,30 @@ public:
                 answers[i].failure = std::current_exception();
             }
         }
-        conn_->pipeline(calls_, results_);
+        // A stop or a lost connection ends every lookup not answered yet with its failure.
+        std::exception_ptr ended;
+        try {
+            conn_->pipeline(calls_, results_);
+        } catch (...) {
+            ended = std::current_exception();
+            results_.clear();
+            results_.resize(calls_.size());
+        }
         for (std::size_t c = 0; c < calls_.size(); ++c) {
             const std::size_t i = keyOfCall_[c];
             if (!results_[c]) {
+                if (ended) {
+                    answers[i].failure = ended;
+                    continue;
+                }
                 try {
                     results_[c] = conn_->execPrepared(calls_[c].statement, calls_[c].values, calls_[c].what);
+                } catch (const Interrupted&) {
+                    answers[i].failure = ended = std::current_exception();
+                    continue;
+                } catch (const ConnectionLost&) {
+                    answers[i].failure = ended = std::current_exception();
+                    continue;
                 } catch (...) {
                     answers[i].failure = std::current_exception();
                     continue;

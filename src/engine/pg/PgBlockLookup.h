@@ -14,7 +14,8 @@ using LookupCall = std::function<Call(const LookupKey&)>;
 
 // Block lookups sent together in pipeline mode, their results read with `record` (which
 // knows the columns). A lookup that failed, or that a failure aborted, is made once more
-// alone, so that it fails as it would have failed without the others.
+// alone, so that it fails as it would have failed without the others; after a stop or a
+// lost connection the lookups left fail as the first did.
 std::unique_ptr<BlockLookup> MakeBlockLookup(
     std::shared_ptr<Connection> conn, Record record, LookupCall callOf);
 

@@ -3,12 +3,28 @@
 #include "base/CodePage.h"
 #include "base/Errors.h"
 #include "base/Passwords.h"
+#include "base/Stop.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <future>
+#include <poll.h>
+#include <thread>
 
 namespace venqor::pg {
 
 namespace {
 
-constexpr const char* beginReadSql = "BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY";
+// A lookup that the server works on longer than a minute is ended by the server; one that it
+// has not answered after a minute and a half (a server that stopped answering, a network
+// that lost it) ends the connection here: the register is lost from then on.
+constexpr const char* beginReadSql
+    = "BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY; SET LOCAL statement_timeout = '60s'";
+constexpr auto AnswerLimit = std::chrono::seconds(90);
+// How often a wait for the server looks at a stop request (base/Stop.h), and how long the
+// cancel request of a statement under way has to go out before the connection ends.
+constexpr int StopLookEveryMs = 200;
+constexpr auto CancelWait = std::chrono::milliseconds(500);
 
 // The server's own words for a failed result: its primary message and its detail.
 std::string resultError(const PGresult* result)
@@ -77,11 +93,10 @@ Connection::Connection(const std::string& location)
     // limit of its own unless the location gives one (its values override those before it).
     const char* keywords[] = { "connect_timeout", "dbname", "client_encoding", nullptr };
     const char* values[] = { "10", uri.c_str(), "UTF8", nullptr };
-    conn_.reset(PQconnectdbParams(keywords, values, 1));
+    conn_.reset(PQconnectStartParams(keywords, values, 1));
     if (!conn_)
         fail("cannot connect", "out of memory");
-    if (PQstatus(conn_.get()) != CONNECTION_OK)
-        fail("cannot connect", PQerrorMessage(conn_.get()));
+    connect();
     // Notices (such as "table does not exist, skipping") would go to standard error.
     PQsetNoticeProcessor(
         conn_.get(), [](void*, const char*) {}, nullptr);
@@ -89,9 +104,140 @@ Connection::Connection(const std::string& location)
     exec("SET DateStyle TO ISO", "session set-up");
 }
 
-Connection::~Connection() = default;
+Connection::~Connection()
+{
+    // A cancel request sent has a moment to arrive before the program ends; a server that
+    // does not take it is not waited for.
+    if (cancelled_.valid())
+        cancelled_.wait_for(CancelWait);
+}
 
-void Connection::fail(std::string_view what, std::string_view text) const
+void Connection::connect()
+{
+    PGconn* const conn = conn_.get();
+    // libpq's own limit holds for its blocking connect only: the same limit here, over all
+    // the hosts of the location.
+    std::optional<Clock::time_point> deadline;
+    if (const int seconds = connectTimeout(); seconds > 0)
+        deadline = Clock::now() + std::chrono::seconds(seconds);
+    PostgresPollingStatusType polling = PGRES_POLLING_WRITING;
+    while (
+        PQstatus(conn) != CONNECTION_BAD && polling != PGRES_POLLING_OK && polling != PGRES_POLLING_FAILED) {
+        const Wait wait = waitForSocket(polling == PGRES_POLLING_READING ? POLLIN : POLLOUT, deadline);
+        if (wait == Wait::Stopped)
+            throw Interrupted();
+        if (wait == Wait::TimedOut)
+            fail("cannot connect", "timeout expired");
+        polling = PQconnectPoll(conn);
+    }
+    if (PQstatus(conn) != CONNECTION_OK)
+        fail("cannot connect", PQerrorMessage(conn));
+}
+
+int Connection::connectTimeout() const
+{
+    int seconds = 0;
+    PQconninfoOption* options = PQconninfo(conn_.get());
+    for (const PQconninfoOption* option = options; option && option->keyword; ++option)
+        if (std::string_view(option->keyword) == "connect_timeout" && option->val)
+            seconds = std::atoi(option->val);
+    PQconninfoFree(options);
+    return seconds > 0 && seconds < 2 ? 2 : seconds; // as libpq takes it
+}
+
+Connection::Wait Connection::waitForSocket(short events, std::optional<Clock::time_point> deadline) const
+{
+    for (;;) {
+        pollfd socket { PQsocket(conn_.get()), events, 0 };
+        if (socket.fd < 0)
+            return Wait::Ready; // libpq finds out what is wrong
+        const int ready = ::poll(&socket, 1, StopLookEveryMs);
+        if (ready > 0 || (ready < 0 && errno != EINTR))
+            return Wait::Ready;
+        if (StopRequested() != 0)
+            return Wait::Stopped;
+        if (deadline && Clock::now() >= *deadline)
+            return Wait::TimedOut;
+    }
+}
+
+void Connection::abandon() noexcept
+{
+    if (abandoned_)
+        return;
+    abandoned_ = true;
+    // The statement under way is cancelled on a thread of its own, which the program waits
+    // for only a moment: a server that stopped answering may not answer the cancel request
+    // either.
+    PGcancel* cancel = PQgetCancel(conn_.get());
+    if (!cancel)
+        return;
+    try {
+        auto done = std::make_shared<std::promise<void>>();
+        cancelled_ = done->get_future();
+        const StopSignalsBlocked stopsElsewhere;
+        std::thread([cancel, done] {
+            char error[256];
+            PQcancel(cancel, error, sizeof error);
+            PQfreeCancel(cancel);
+            done->set_value();
+        }).detach();
+    } catch (const std::exception&) {
+        cancelled_ = {};
+        PQfreeCancel(cancel);
+    }
+}
+
+void Connection::ready(std::string_view what)
+{
+    ThrowIfStopRequested();
+    if (abandoned_)
+        lose(what, "the connection was given up after the server did not answer");
+}
+
+Result Connection::nextResult(std::string_view what)
+{
+    PGconn* const conn = conn_.get();
+    std::optional<Clock::time_point> deadline;
+    if (transaction_ == Transaction::Read)
+        deadline = Clock::now() + AnswerLimit;
+    while (PQisBusy(conn)) {
+        const Wait wait = waitForSocket(POLLIN, deadline);
+        if (wait == Wait::Stopped) {
+            abandon();
+            throw Interrupted();
+        }
+        if (wait == Wait::TimedOut) {
+            abandon();
+            lose(what, "the server has not answered for " + std::to_string(AnswerLimit.count()) + " s");
+        }
+        if (PQconsumeInput(conn) != 1)
+            break; // PQgetResult tells the failure
+    }
+    return Result(PQgetResult(conn));
+}
+
+template <typename Send> Result Connection::collect(Send send, std::string_view what)
+{
+    ready(what);
+    if (send(conn_.get()) != 1)
+        return nullptr;
+    // The result of each statement sent: the first that failed is kept, else the last.
+    Result kept;
+    while (Result next = nextResult(what)) {
+        const ExecStatusType status = kept ? PQresultStatus(kept.get()) : PGRES_COMMAND_OK;
+        if (!kept || status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK)
+            kept = std::move(next);
+    }
+    return kept;
+}
+
+template <typename Send> Result Connection::run(Send send, std::string_view what)
+{
+    return check(collect(send, what).release(), what);
+}
+
+std::string Connection::message(std::string_view what, std::string_view text) const
 {
     while (!text.empty() && static_cast<unsigned char>(text.back()) <= ' ')
         text.remove_suffix(1);
@@ -102,7 +248,17 @@ void Connection::fail(std::string_view what, std::string_view text) const
     }
     message += ": ";
     message += Utf8ToCp1251(text);
-    throw TableError(message);
+    return message;
+}
+
+void Connection::fail(std::string_view what, std::string_view text) const
+{
+    throw TableError(message(what, text));
+}
+
+void Connection::lose(std::string_view what, std::string_view text) const
+{
+    throw ConnectionLost(message(what, text));
 }
 
 Result Connection::check(PGresult* raw, std::string_view what)
@@ -112,6 +268,8 @@ Result Connection::check(PGresult* raw, std::string_view what)
     if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK)
         return result;
     const std::string text = raw ? resultError(raw) : std::string(PQerrorMessage(conn_.get()));
+    if (PQstatus(conn_.get()) == CONNECTION_BAD)
+        lose(what, text);
     restartAbortedRead();
     fail(what, text);
 }
@@ -119,8 +277,8 @@ Result Connection::check(PGresult* raw, std::string_view what)
 void Connection::restartAbortedRead()
 {
     if (transaction_ == Transaction::Read && PQtransactionStatus(conn_.get()) == PQTRANS_INERROR) {
-        PQclear(PQexec(conn_.get(), "ROLLBACK"));
-        Result begun(PQexec(conn_.get(), beginReadSql));
+        collect([](PGconn* conn) { return PQsendQuery(conn, "ROLLBACK"); }, "restart");
+        const Result begun = collect([](PGconn* conn) { return PQsendQuery(conn, beginReadSql); }, "restart");
         if (!begun || PQresultStatus(begun.get()) != PGRES_COMMAND_OK)
             transaction_ = Transaction::None;
     }
@@ -128,7 +286,8 @@ void Connection::restartAbortedRead()
 
 Result Connection::exec(std::string_view sql, std::string_view what)
 {
-    return check(PQexec(conn_.get(), std::string(sql).c_str()), what);
+    const std::string text(sql);
+    return run([&text](PGconn* conn) { return PQsendQuery(conn, text.c_str()); }, what);
 }
 
 namespace {
@@ -147,23 +306,31 @@ std::vector<const char*> valuePointers(const Values& values)
 Result Connection::execParams(std::string_view sql, const Values& values, std::string_view what)
 {
     const auto pointers = valuePointers(values);
-    return check(PQexecParams(conn_.get(), std::string(sql).c_str(), static_cast<int>(values.size()), nullptr,
-                     pointers.data(), nullptr, nullptr, 0),
+    const std::string text(sql);
+    return run(
+        [&](PGconn* conn) {
+            return PQsendQueryParams(conn, text.c_str(), static_cast<int>(values.size()), nullptr,
+                pointers.data(), nullptr, nullptr, 0);
+        },
         what);
 }
 
 std::string Connection::prepare(std::string_view sql, std::string_view what)
 {
     std::string name = "venqor_" + std::to_string(++nextStatement_);
-    check(PQprepare(conn_.get(), name.c_str(), std::string(sql).c_str(), 0, nullptr), what);
+    const std::string text(sql);
+    run([&](PGconn* conn) { return PQsendPrepare(conn, name.c_str(), text.c_str(), 0, nullptr); }, what);
     return name;
 }
 
 Result Connection::execPrepared(const std::string& name, const Values& values, std::string_view what)
 {
     const auto pointers = valuePointers(values);
-    return check(PQexecPrepared(conn_.get(), name.c_str(), static_cast<int>(values.size()), pointers.data(),
-                     nullptr, nullptr, 0),
+    return run(
+        [&](PGconn* conn) {
+            return PQsendQueryPrepared(
+                conn, name.c_str(), static_cast<int>(values.size()), pointers.data(), nullptr, nullptr, 0);
+        },
         what);
 }
 
@@ -180,7 +347,11 @@ void Connection::pipeline(std::span<const Call> calls, std::vector<Result>& resu
     results.clear();
     results.resize(calls.size());
     PGconn* const conn = conn_.get();
-    if (calls.empty() || PQenterPipelineMode(conn) != 1)
+    if (calls.empty())
+        return;
+    const std::string_view what = calls.front().what;
+    ready(what);
+    if (PQenterPipelineMode(conn) != 1)
         return;
     std::size_t sent = 0;
     std::vector<std::size_t> syncs; // the number of statements sent before each sync
@@ -206,7 +377,7 @@ void Connection::pipeline(std::span<const Call> calls, std::vector<Result>& resu
         if (sent < calls.size())
             sendChunk();
         for (; received < syncs[chunk] && !broken; ++received) {
-            Result result(PQgetResult(conn));
+            Result result = nextResult(what);
             if (!result) {
                 broken = true;
                 break;
@@ -214,10 +385,9 @@ void Connection::pipeline(std::span<const Call> calls, std::vector<Result>& resu
             const ExecStatusType status = PQresultStatus(result.get());
             if (status == PGRES_TUPLES_OK || status == PGRES_COMMAND_OK)
                 results[received] = std::move(result);
-            while (PGresult* end = PQgetResult(conn)) // the null that ends each statement's results
-                PQclear(end);
+            while (nextResult(what)) { } // up to the null that ends each statement's results
         }
-        const Result sync(PQgetResult(conn));
+        const Result sync = nextResult(what);
         if (!sync || PQresultStatus(sync.get()) != PGRES_PIPELINE_SYNC)
             broken = true;
     }
@@ -231,15 +401,25 @@ void Connection::pipeline(std::span<const Call> calls, std::vector<Result>& resu
 
 Result Connection::describePrepared(const std::string& name, std::string_view what)
 {
-    return check(PQdescribePrepared(conn_.get(), name.c_str()), what);
+    return run([&name](PGconn* conn) { return PQsendDescribePrepared(conn, name.c_str()); }, what);
+}
+
+bool Connection::usable() const
+{
+    return !abandoned_ && StopRequested() == 0 && PQstatus(conn_.get()) == CONNECTION_OK;
 }
 
 void Connection::deallocate(const std::string& name) noexcept
 {
     // Inside a failed transaction every statement is refused; the name then stays taken
-    // until the connection ends, which does no harm.
-    if (PQtransactionStatus(conn_.get()) != PQTRANS_INERROR)
-        PQclear(PQexec(conn_.get(), ("DEALLOCATE " + name).c_str()));
+    // until the connection ends, which does no harm. So after a stop or a lost connection.
+    if (!usable() || PQtransactionStatus(conn_.get()) == PQTRANS_INERROR)
+        return;
+    try {
+        const std::string sql = "DEALLOCATE " + name;
+        collect([&sql](PGconn* conn) { return PQsendQuery(conn, sql.c_str()); }, "deallocate");
+    } catch (const std::exception&) {
+    }
 }
 
 void Connection::copyIn(std::string_view sql, std::string_view what)
@@ -275,8 +455,12 @@ void Connection::cancelCopy() noexcept
 void Connection::rollback() noexcept
 {
     transaction_ = Transaction::None;
-    if (inTransaction())
-        PQclear(PQexec(conn_.get(), "ROLLBACK"));
+    if (!usable() || !inTransaction())
+        return; // a connection given up ends its transaction when it ends
+    try {
+        collect([](PGconn* conn) { return PQsendQuery(conn, "ROLLBACK"); }, "rollback");
+    } catch (const std::exception&) {
+    }
 }
 
 bool Connection::inTransaction() const
@@ -295,13 +479,14 @@ void Connection::begin(Transaction kind)
 
 void Connection::commit()
 {
+    ready("commit");
     const PGTransactionStatusType status = PQtransactionStatus(conn_.get());
     transaction_ = Transaction::None;
     if (status == PQTRANS_IDLE)
         fail("commit", "no transaction is open");
     if (status == PQTRANS_INERROR) {
         // COMMIT would roll back and still answer without error.
-        PQclear(PQexec(conn_.get(), "ROLLBACK"));
+        collect([](PGconn* conn) { return PQsendQuery(conn, "ROLLBACK"); }, "commit");
         fail("commit", "a statement of the transaction failed; the transaction was rolled back");
     }
     exec("COMMIT", "commit");

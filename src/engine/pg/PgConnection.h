@@ -2,6 +2,8 @@
 
 #include <libpq-fe.h>
 
+#include <chrono>
+#include <future>
 #include <memory>
 #include <optional>
 #include <span>
@@ -38,6 +40,12 @@ struct Call {
 // One libpq connection, shared by the database and the tables and queries made from it.
 // Texts going in and out are UTF-8; messages of the TableErrors it throws are Windows-1251
 // and start with the location (its passwords shown as ***).
+//
+// Every wait for the server (connecting, a statement's results) looks at the stop request
+// (base/Stop.h): a stop ends it with Interrupted within a fraction of a second, the statement
+// under way is cancelled, and the connection is given up. A server that ended the session
+// makes every call fail with ConnectionLost; so does one that has not answered a lookup of
+// a read transaction in 90 s (whose statements the server itself ends after 60 s).
 class Connection {
 public:
     enum class Transaction { None, Read, Write };
@@ -90,8 +98,33 @@ public:
     [[noreturn]] void fail(std::string_view what, std::string_view text) const;
 
 private:
-    // Throws for a result that is no success. A failure inside a read transaction has
-    // aborted it on the server: it is begun anew, so that the next lookup works again.
+    using Clock = std::chrono::steady_clock;
+    enum class Wait { Ready, Stopped, TimedOut };
+
+    // Completes the connection begun by PQconnectStartParams.
+    void connect();
+    // The location's connect_timeout in seconds, as libpq takes it (0 for none).
+    int connectTimeout() const;
+    // Waits until the socket is ready for `events`, a stop is requested or the deadline passes.
+    Wait waitForSocket(short events, std::optional<Clock::time_point> deadline) const;
+    // Gives the connection up with a statement under way, which is cancelled.
+    void abandon() noexcept;
+    // Interrupted when a stop is requested, ConnectionLost when the connection was given up.
+    void ready(std::string_view what);
+    // Whether statements may still be sent: a connection open, and no stop requested.
+    bool usable() const;
+    // The next result of the statements sent (null after the last), waiting for it.
+    Result nextResult(std::string_view what);
+    // Sends statements with `send` (a PQsend... call) and collects their results: the
+    // first that failed, else the last; null when nothing could be sent.
+    template <typename Send> Result collect(Send send, std::string_view what);
+    // The same, checked.
+    template <typename Send> Result run(Send send, std::string_view what);
+    std::string message(std::string_view what, std::string_view text) const;
+    [[noreturn]] void lose(std::string_view what, std::string_view text) const;
+    // Throws for a result that is no success (ConnectionLost when the connection is gone).
+    // A failure inside a read transaction has aborted it on the server: it is begun anew,
+    // so that the next lookup works again.
     Result check(PGresult* result, std::string_view what);
     // Ends a read transaction that a failed statement has aborted and begins a new one.
     void restartAbortedRead();
@@ -100,6 +133,8 @@ private:
     std::string location_; // as shown (ShownLocation), Windows-1251
     Transaction transaction_ = Transaction::None;
     unsigned nextStatement_ = 0;
+    bool abandoned_ = false;      // given up with a statement under way: sends nothing more
+    std::future<void> cancelled_; // ready when its cancel request has gone out
 };
 
 } // namespace venqor::pg

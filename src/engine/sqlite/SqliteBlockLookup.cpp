@@ -3,8 +3,8 @@
 #include "base/Errors.h"
 
 #include <algorithm>
-#include <cstring>
 #include <condition_variable>
+#include <cstring>
 #include <mutex>
 
 namespace venqor::sqlite {
@@ -16,7 +16,7 @@ constexpr std::size_t NoRow = static_cast<std::size_t>(-1);
 // below that, sharing them costs about as much as it saves.
 constexpr std::size_t KeysPerConnection = 32;
 constexpr std::size_t ChunksPerConnection = 16; // so that both end together
-constexpr std::size_t PrefetchAhead = 8; // keys
+constexpr std::size_t PrefetchAhead = 8;        // keys
 
 // Kept rows, one after another, each column as its type (a byte), then for an integer or a
 // real its 8 bytes, and for a real, a text or a blob the length of its text (4 bytes) and
@@ -52,7 +52,9 @@ struct OrderKey {
 
     friend bool operator<(const OrderKey& a, const OrderKey& b)
     {
-        return a.major != b.major ? a.major < b.major : a.minor != b.minor ? a.minor < b.minor : a.index < b.index;
+        return a.major != b.major ? a.major < b.major
+            : a.minor != b.minor  ? a.minor < b.minor
+                                  : a.index < b.index;
     }
 };
 
@@ -88,17 +90,15 @@ public:
     {
     }
 
-    void find(std::span<const LookupKey> keys, std::vector<LookupAnswer>& answers) override
+    void find(Ticket ticket, std::span<const LookupKey> keys, std::vector<LookupAnswer>& answers) override
     {
-        std::unique_lock lock(taking_);
-        const std::uint64_t find = ++begun_;
-        lock.unlock();
+        std::unique_lock lock(taking_, std::defer_lock);
         // However this ends, the chunks are set up, so that help() never waits in vain.
         Chunks chunks;
         const auto setUp = [&] {
             lock.lock();
             chunks_ = chunks;
-            setUp_ = find;
+            setUp_ = ticket.find;
             lock.unlock();
             chunksSetUp_.notify_all();
         };
@@ -123,7 +123,8 @@ public:
         // index. The last chunk is left to help().
         for (;;) {
             lock.lock();
-            const bool left = chunks_.front < chunks_.back && (!chunks_.shared || chunks_.front + 1 < chunks_.count);
+            const bool left
+                = chunks_.front < chunks_.back && (!chunks_.shared || chunks_.front + 1 < chunks_.count);
             if (!left)
                 return;
             const std::size_t chunk = chunks_.front++;
@@ -132,11 +133,11 @@ public:
         }
     }
 
-    void help(std::uint64_t find) override
+    void help(Ticket ticket) override
     {
         std::unique_lock lock(taking_);
-        chunksSetUp_.wait(lock, [&] { return setUp_ >= find; });
-        if (setUp_ != find || !chunks_.shared)
+        chunksSetUp_.wait(lock, [&] { return setUp_ >= ticket.find; });
+        if (setUp_ != ticket.find || !chunks_.shared)
             return;
         arenas_[1].clear();
         while (chunks_.front < chunks_.back) {
@@ -226,14 +227,16 @@ private:
         std::size_t keysEach = 1, count = 0, front = 0, back = 0;
         bool shared = false; // between find() and help()
 
-        static Chunks Of(std::span<const LookupKey> keys, std::vector<LookupAnswer>& answers, bool twoConnections)
+        static Chunks Of(
+            std::span<const LookupKey> keys, std::vector<LookupAnswer>& answers, bool twoConnections)
         {
             Chunks chunks;
             chunks.keys = keys;
             chunks.answers = &answers;
             chunks.shared = twoConnections && keys.size() >= 2 * KeysPerConnection;
-            chunks.keysEach = chunks.shared ? std::max(KeysPerConnection, keys.size() / (2 * ChunksPerConnection))
-                                            : std::max<std::size_t>(keys.size(), 1);
+            chunks.keysEach = chunks.shared
+                ? std::max(KeysPerConnection, keys.size() / (2 * ChunksPerConnection))
+                : std::max<std::size_t>(keys.size(), 1);
             chunks.count = (keys.size() + chunks.keysEach - 1) / chunks.keysEach;
             chunks.back = chunks.count;
             return chunks;
@@ -311,14 +314,15 @@ private:
     std::vector<Found> found_;
     std::mutex taking_; // guards what follows
     std::condition_variable chunksSetUp_;
-    std::uint64_t begun_ = 0, setUp_ = 0; // the finds begun, and the last whose chunks are set up
+    std::uint64_t setUp_ = 0; // the ticket of the last find whose chunks are set up
     Chunks chunks_;
     KeptRow kept_;
 };
 
 } // namespace
 
-std::unique_ptr<BlockLookup> MakeBlockLookup(Columns columns, LookupKind kind, std::vector<SingleLookup> lookUps)
+std::unique_ptr<BlockLookup> MakeBlockLookup(
+    Columns columns, LookupKind kind, std::vector<SingleLookup> lookUps)
 {
     return std::make_unique<KeptBlockLookup>(std::move(columns), kind, std::move(lookUps));
 }

@@ -20,16 +20,23 @@ using SingleLookup = std::function<sqlite3_stmt*(const LookupKey&)>;
 // lookup through a connection of its own: a large block is looked up through both at once,
 // the first in find(), the second in help() (which find() leaves the last keys to). Every
 // row found is copied, to be read with `columns` after the lookups.
-std::unique_ptr<BlockLookup> MakeBlockLookup(Columns columns, LookupKind kind, std::vector<SingleLookup> lookUps);
+std::unique_ptr<BlockLookup> MakeBlockLookup(
+    Columns columns, LookupKind kind, std::vector<SingleLookup> lookUps);
 
 // What `make` makes of a second connection to the database of `connection` (see
 // Connection::twin), for block lookups shared between two threads; nullptr where the
-// connection cannot be doubled or `make` fails: lookups then go through the first one.
-template <typename Make> auto MakeTwin(const Connection& connection, Make make) -> decltype(make(connection.twin()))
+// connection cannot be doubled, `make` fails or the second connection does not provably
+// read the files of the first (Connection::readsTheSameFilesAs): lookups then go through
+// the first one alone, and a run reads one register.
+template <typename Make>
+auto MakeTwin(const Connection& connection, Make make) -> decltype(make(connection.twin()))
 {
     try {
-        if (auto twin = connection.twin())
-            return make(std::move(twin));
+        if (const std::shared_ptr<Connection> twin = connection.twin()) {
+            auto made = make(twin);
+            if (connection.readsTheSameFilesAs(*twin))
+                return made;
+        }
     } catch (const std::exception&) {
     }
     return nullptr;

@@ -184,6 +184,30 @@ std::shared_ptr<Connection> Connection::twin() const
     return twin;
 }
 
+bool Connection::readsTheSameFilesAs(const Connection& twin) const
+{
+    // This connection is asked after the twin has opened its files: had a file been replaced
+    // before the twin opened it, this connection's copy would count as moved.
+    return singleFile_ == twin.singleFile_ && path_ == twin.path_ && attached_ == twin.attached_
+        && filesInPlace() && twin.filesInPlace();
+}
+
+bool Connection::filesInPlace() const
+{
+    std::vector<std::string> schemas;
+    if (singleFile_)
+        schemas.emplace_back("main");
+    for (const std::string& name : attached_)
+        schemas.push_back(Cp1251ToUtf8(name));
+    for (const std::string& schema : schemas) {
+        int moved = 1;
+        if (sqlite3_file_control(db_.get(), schema.c_str(), SQLITE_FCNTL_HAS_MOVED, &moved) != SQLITE_OK
+            || moved != 0)
+            return false;
+    }
+    return true;
+}
+
 Connection::~Connection()
 {
     // A write transaction never committed is undone: a job that stopped half way adds
@@ -394,6 +418,13 @@ void Connection::beginRead()
     run("PRAGMA query_only = ON");
     run("BEGIN");
     transaction_ = Transaction::Read;
+    // The snapshot is taken now rather than at the first lookup: a twin made afterwards then
+    // reads the same version of a file that a writer changes in place (the writer waits for
+    // this transaction to end).
+    for (const std::string& name : attached_)
+        run(("SELECT 1 FROM " + QuoteName(Cp1251ToUtf8(name)) + ".sqlite_schema LIMIT 1").c_str());
+    if (singleFile_)
+        run("SELECT 1 FROM main.sqlite_schema LIMIT 1");
 }
 
 void Connection::beginWrite()

@@ -68,6 +68,11 @@ public:
     // transaction when this one is in one; nullptr inside a write transaction, whose changes
     // another connection would not see.
     std::shared_ptr<Connection> twin() const;
+    // Whether `twin`, opened after this connection, reads the very files this one reads:
+    // the same files attached, and none of them renamed, replaced or removed since either
+    // connection opened it (so both opened the file that the name names now). A file
+    // replaced between the two opens (a register imported meanwhile) makes it false.
+    bool readsTheSameFilesAs(const Connection& twin) const;
     const std::string& location() const { return location_; }
     // The directory of the location's files (dBASE tables live there too).
     const std::string& directory() const { return directory_; }
@@ -114,6 +119,8 @@ private:
     static int authorize(void* connection, int action, const char*, const char*, const char*, const char*);
     Statement prepare(std::string_view sql, std::size_t& used, const std::string& what, bool watch);
     void run(const char* sql);
+    // Whether each file open is still the one its name names (false where SQLite cannot tell).
+    bool filesInPlace() const;
     bool attachFile(std::string_view name, bool create);
     void attachNow(std::string_view name, const std::string& path);
     void resume(Transaction open);

@@ -120,7 +120,7 @@ struct Home {
         EXPECT_EQ(test::readFile(dir.file("report.txt")), "earlier report");
         EXPECT_EQ(test::readFile(dir.file("out.txt")), "earlier output");
         for (const auto& entry : fs::directory_iterator(dir.path()))
-            EXPECT_EQ(entry.path().filename().string().find("venqor-tmp"), std::string::npos) << entry.path();
+            EXPECT_EQ(entry.path().filename().string().find(".venqor-"), std::string::npos) << entry.path();
     }
 
     TempDir dir;
@@ -143,6 +143,69 @@ TEST(CliStop, ARunWaitingForTheBytesOfAPipeEndsAtTheFirstSignal)
         EXPECT_NE(stopped.err.find("stopped"), std::string::npos) << stopped.err;
         home.expectLeftAsTheyWere();
     }
+}
+
+TEST(CliStop, ARunWaitingToWriteIntoAPipeNobodyReadsEndsAtTheFirstSignal)
+{
+    struct Case {
+        const char* edge;
+        bool reader; // a reader that opens the pipe and never reads, so that it fills
+    } cases[] = { { "nobody opens the pipe", false }, { "nobody reads what the pipe holds", true } };
+    for (const Case& c : cases) {
+        for (const char* command : { "assign", "print-report" }) {
+            SCOPED_TRACE(std::string(command) + ": " + c.edge);
+            Home home;
+            home.dir.write("d.txt", records(20000));
+            const std::string pipe = home.dir.file("printer");
+            ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+            const int reader = c.reader ? open(pipe.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC) : -1;
+            test::CliProcess run;
+            if (std::string_view(command) == "assign") {
+                run = test::startCli(home.dir, "stopped",
+                    { "assign", home.dir.file("d.txt"), "--schema", "TEST", "--record-type", "О", "--output",
+                        pipe, "--register", home.dir.file("none"), "--quiet" },
+                    { "VENQOR_HOME=" + home.dir.path().string() });
+            } else {
+                home.dir.write("big-report.txt", records(20000));
+                run = test::startCli(home.dir, "stopped",
+                    { "print-report", home.dir.file("big-report.txt"), "--to", pipe },
+                    { "VENQOR_HOME=" + home.dir.path().string() });
+            }
+            ASSERT_TRUE(waitFor([&] { return catchesTerm(run.pid); }, 10)) << "venqor-cli never took SIGTERM";
+            std::this_thread::sleep_for(std::chrono::milliseconds(300)); // on to the write
+            const auto stopped = terminate(run);
+            if (reader >= 0)
+                close(reader);
+            EXPECT_EQ(stopped.status, 128 + SIGTERM) << stopped.err;
+            home.expectLeftAsTheyWere();
+        }
+    }
+}
+
+// The most memory the process has held, in KiB (VmHWM of /proc).
+long peakMemory(int pid)
+{
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.starts_with("VmHWM:"))
+            return std::stol(line.substr(6));
+    return -1;
+}
+
+TEST(CliStop, AReportWithoutEndIsPrintedInLittleMemoryTillItIsStopped)
+{
+    Home home;
+    const auto run = test::startCli(home.dir, "stopped",
+        { "print-report", "/dev/zero", "--to", home.dir.file("out.txt") },
+        { "VENQOR_HOME=" + home.dir.path().string() });
+    ASSERT_TRUE(waitFor([&] { return catchesTerm(run.pid); }, 10)) << "venqor-cli never took SIGTERM";
+    std::this_thread::sleep_for(std::chrono::seconds(1)); // gigabytes of it read meanwhile
+    const long peak = peakMemory(run.pid);
+    const auto stopped = terminate(run);
+    EXPECT_GT(peak, 0);
+    EXPECT_LT(peak, 64 * 1024) << "KiB";
+    EXPECT_EQ(stopped.status, 128 + SIGTERM) << stopped.err;
+    home.expectLeftAsTheyWere();
 }
 
 // Lookups the server makes wait (pg_sleep) as long as the run would last.

@@ -250,12 +250,23 @@ TEST(ReportText, AFailedSaveLeavesTheEarlierFileAsItWas)
     EXPECT_THROW(SaveReportText(big, nowhere), IoError);
 }
 
-TEST(ReportText, LoadsTheLinesOfASavedReport)
+// Every line of a saved report, as the reader gives them.
+std::vector<std::string> readLines(const std::string& path, std::size_t kept = std::string::npos)
+{
+    ReportTextReader reader(path, kept);
+    std::vector<std::string> lines;
+    for (std::string line; reader.next(line);)
+        lines.push_back(line);
+    return lines;
+}
+
+TEST(ReportText, ReadsTheLinesOfASavedReportOneByOne)
 {
     const struct {
         const char* name;
         std::string bytes;
         std::vector<std::string> lines;
+        std::size_t kept = std::string::npos;
     } cases[] = {
         { "empty file", "", {} },
         { "CR LF line ends", "a\r\nb\r\n", { "a", "b" } },
@@ -266,11 +277,15 @@ TEST(ReportText, LoadsTheLinesOfASavedReport)
         { "lone CR stays in its line", "a\rb\r\nc\r", { "a\rb", "c\r" } },
         { "Windows-1251 bytes, form feed and Ctrl-Z as they are", "\xC0\xFF\f\x1A\r\n",
             { "\xC0\xFF\f\x1A" } },
+        { "long lines cut, their line ends found", "abcdef\r\nabc\r\nab\r\nabcd",
+            { "abc", "abc", "ab", "abc" }, 3 },
+        { "a line of the kept length and its CR", "abc\r\nabcd\r\n", { "abc", "abc" }, 3 },
+        { "a line longer than a read block", std::string(200000, 'x') + "\r\ny\r\n", { "xxxx", "y" }, 4 },
     };
     test::TempDir dir;
     for (const auto& c : cases) {
         const std::string path = dir.write("r.txt", c.bytes);
-        EXPECT_EQ(LoadReportText(path), c.lines) << c.name;
+        EXPECT_EQ(readLines(path, c.kept), c.lines) << c.name;
     }
 }
 
@@ -280,14 +295,14 @@ TEST(ReportText, SaveAndLoadRoundTrip)
     const std::string path = dir.file("REPORT.TXT");
     const ReportDocument doc = sampleReport();
     SaveReportText(doc, path);
-    EXPECT_EQ(LoadReportText(path), doc.PlainLines());
+    EXPECT_EQ(readLines(path), doc.PlainLines());
 
     // More than one read block.
     ReportDocument big;
     for (int i = 0; i < 30000; ++i)
         big.AppendLine("line " + std::to_string(i));
     SaveReportText(big, path);
-    EXPECT_EQ(LoadReportText(path), big.PlainLines());
+    EXPECT_EQ(readLines(path), big.PlainLines());
 }
 
 TEST(ReportText, LoadingAMissingFileNamesIt)
@@ -295,7 +310,7 @@ TEST(ReportText, LoadingAMissingFileNamesIt)
     test::TempDir dir;
     const std::string path = dir.file("NO-REPORT.TXT");
     try {
-        LoadReportText(path);
+        readLines(path);
         FAIL() << "no error";
     } catch (const IoError& e) {
         EXPECT_NE(std::string(e.what()).find(path), std::string::npos) << e.what();

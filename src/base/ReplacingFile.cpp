@@ -1,6 +1,7 @@
 #include "base/ReplacingFile.h"
 
 #include "base/Errors.h"
+#include "base/Stop.h"
 
 #include <array>
 #include <atomic>
@@ -8,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <poll.h>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -23,6 +25,9 @@ int openFile(const char* path, int flags)
 {
     return ::open(path, flags, 0666);
 }
+
+// How often a wait for a pipe or a device looks at the stop request.
+constexpr int StopPollMilliseconds = 200;
 
 FileCalls systemCalls { ::mkstemp, openFile, ::write, ::fsync, ::close, ::fchmod, ::rename, ::unlink };
 
@@ -121,14 +126,22 @@ ReplacingFile::ReplacingFile(const fs::path& target)
     if (fs::is_directory(status))
         fail("cannot create", target_, "it is a directory");
     if (fs::exists(status) && !fs::is_regular_file(status)) {
-        // A device or a pipe: written as it is, never replaced.
+        // A device or a pipe: written as it is, never replaced. It is opened without
+        // blocking, so that a pipe nobody reads yet (ENXIO) or a busy device is waited for
+        // where a stop request is seen.
         direct_ = true;
         written_ = replaced_;
-        do
-            fd_ = calls.open(written_.c_str(), O_WRONLY | O_CLOEXEC);
-        while (fd_ < 0 && errno == EINTR);
-        if (fd_ < 0)
-            fail("cannot open", target_, cause());
+        for (;;) {
+            fd_ = calls.open(written_.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK);
+            if (fd_ >= 0)
+                break;
+            const int error = errno;
+            if (error != EINTR && error != ENXIO)
+                fail("cannot open", target_, cause());
+            ThrowIfStopRequested();
+            if (error == ENXIO)
+                ::poll(nullptr, 0, StopPollMilliseconds);
+        }
         return;
     }
     std::string pattern
@@ -163,9 +176,17 @@ void ReplacingFile::write(const char* data, std::size_t size)
     while (size > 0) {
         const ssize_t n = calls.write(fd_, data, size);
         if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            fail("cannot write", target_, cause());
+            const int error = errno;
+            if (error != EINTR && error != EAGAIN)
+                fail("cannot write", target_, cause());
+            // A signal, or a pipe or device that takes no more for now: wait where a stop
+            // request ends the job.
+            ThrowIfStopRequested();
+            if (error == EAGAIN) {
+                pollfd ready { fd_, POLLOUT, 0 };
+                ::poll(&ready, 1, StopPollMilliseconds);
+            }
+            continue;
         }
         data += n;
         size -= static_cast<std::size_t>(n);

@@ -45,7 +45,8 @@ public:
     const std::filesystem::path& path() const { return written_; }
     bool direct() const { return direct_; }
 
-    // Appends bytes; a write interrupted by a signal goes on. IoError with the cause.
+    // Appends bytes; a write interrupted by a signal, or one a pipe or a device cannot take
+    // yet, goes on, unless a stop is requested (Interrupted). IoError with the cause.
     void write(const char* data, std::size_t size);
     // Puts the file in place (see above); IoError when it cannot, after which the temporary
     // file is gone and an earlier file is as it was.

@@ -3,6 +3,8 @@
 #include "app/Settings.h"
 #include "base/CodePage.h"
 #include "base/Errors.h"
+#include "base/Stop.h"
+#include "cli/StopSignals.h"
 #include "report/PrintToDevice.h"
 #include "report/ReportText.h"
 #include "run/OutputFile.h"
@@ -99,8 +101,17 @@ int runPrintReport(Args& args, Io& io)
         io.err << "venqor-cli print-report: " << Cp1251ToUtf8(*problem) << " (--to)\n";
         return ExitFailed;
     }
-    const std::vector<std::string> lines = LoadReportText(a.report);
-    PrintToDevice(lines, a.device, a.options);
+    // The report is read and printed line by line: a report of any size takes little memory.
+    CatchStopSignals();
+    ReportTextReader report(a.report, MaxPrintedLine);
+    OutTextFile device(a.device);
+    PrintToDevice(
+        [&](std::string& line) {
+            ThrowIfStopRequested();
+            return report.next(line);
+        },
+        device, a.options);
+    device.Commit();
     return ExitDone;
 }
 

@@ -10,7 +10,6 @@ namespace venqor {
 namespace {
 
 constexpr char FormFeed = 12;
-constexpr std::size_t MaxLineLength = 255;
 constexpr int AllPagesFirst = 0;
 constexpr int AllPagesLast = 9999;
 constexpr std::size_t HeaderIndent = 30;
@@ -61,8 +60,7 @@ void DevicePrintOptions::SetPages(bool all, std::string_view firstText, std::str
     allPages = all;
 }
 
-void PrintToDevice(
-    const std::vector<std::string>& lines, OutTextFile& device, const DevicePrintOptions& options)
+void PrintToDevice(const ReportLineSource& next, OutTextFile& device, const DevicePrintOptions& options)
 {
     // Wide counters: a page-break mark sets the count to NlinesMax + 1 for any NlinesMax.
     const long long nlinesMax = options.NlinesMax;
@@ -73,8 +71,8 @@ void PrintToDevice(
     long long page = 1;
     long long lineCount = 0;
     bool endsWithFormFeed = false;
-    for (const std::string& fullLine : lines) {
-        const std::string_view line = std::string_view(fullLine).substr(0, MaxLineLength);
+    for (std::string fullLine; next(fullLine);) {
+        const std::string_view line = std::string_view(fullLine).substr(0, MaxPrintedLine);
         ++lineCount;
         const bool pageBreakMark = !line.empty() && line.front() == FormFeed;
         if (pageBreakMark)
@@ -99,6 +97,20 @@ void PrintToDevice(
     }
     if (options.formFeed && !endsWithFormFeed)
         device.Write(FormFeed);
+}
+
+void PrintToDevice(
+    const std::vector<std::string>& lines, OutTextFile& device, const DevicePrintOptions& options)
+{
+    auto line = lines.begin();
+    PrintToDevice(
+        [&](std::string& text) {
+            if (line == lines.end())
+                return false;
+            text = *line++;
+            return true;
+        },
+        device, options);
 }
 
 void PrintToDevice(

@@ -2,6 +2,7 @@
 
 #include "scan/TextFile.h"
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,6 +29,12 @@ struct DevicePrintOptions {
     void SetPages(bool all, std::string_view firstText, std::string_view lastText);
 };
 
+// The next line of a report to print, or false at its end.
+using ReportLineSource = std::function<bool(std::string& line)>;
+
+// The most characters of a line that are printed.
+inline constexpr std::size_t MaxPrintedLine = 255;
+
 // Writes the report lines to a printer device as paged text in code page 866: each line
 // cut to 255 characters, CR LF after each printed line, a form feed ending each page
 // (written when that page is printed), a header of 30 blanks and the page number followed
@@ -35,10 +42,12 @@ struct DevicePrintOptions {
 // output already ends with a page-ending one. A line whose first character is a form feed
 // ends its page at once and is never printed. The caller opens and closes the device;
 // IoError from the device propagates, and what was written before stays written.
+void PrintToDevice(const ReportLineSource& next, OutTextFile& device, const DevicePrintOptions& options);
 void PrintToDevice(
     const std::vector<std::string>& lines, OutTextFile& device, const DevicePrintOptions& options);
 
-// The same to a device or file opened by name; a file of that name is created or emptied.
+// The same to a device or file by name: a device is written directly, a file replaced only by
+// the whole print (see OutTextFile).
 void PrintToDevice(
     const std::vector<std::string>& lines, const std::string& deviceName, const DevicePrintOptions& options);
 

@@ -15,25 +15,43 @@ void SaveReportText(const ReportDocument& report, const std::string& path)
     file.Commit();
 }
 
-std::vector<std::string> LoadReportText(const std::string& path)
+ReportTextReader::ReportTextReader(const std::string& path, std::size_t kept)
+    : source_(OpenFileSource(path))
+    , kept_(kept)
 {
-    const auto source = OpenFileSource(path);
-    std::string bytes;
-    std::string block(1 << 16, '\0');
-    while (const std::size_t n = source->read(block.data(), block.size()))
-        bytes.append(block, 0, n);
+}
 
-    std::vector<std::string> lines;
-    std::string_view rest(bytes);
-    while (!rest.empty()) {
-        const std::size_t lf = rest.find('\n');
-        std::string_view line = rest.substr(0, lf);
-        if (lf != std::string_view::npos && line.ends_with('\r'))
-            line.remove_suffix(1);
-        lines.emplace_back(line);
-        rest.remove_prefix(lf == std::string_view::npos ? rest.size() : lf + 1);
+ReportTextReader::~ReportTextReader() = default;
+
+bool ReportTextReader::next(std::string& line)
+{
+    line.clear();
+    std::size_t length = 0; // of the whole line, what was not kept too
+    bool any = false;       // a byte of this line was read: the file does not end before it
+    for (;;) {
+        if (pos_ == block_.size()) {
+            if (ended_)
+                return any;
+            block_.resize(1 << 16);
+            block_.resize(source_->read(block_.data(), block_.size()));
+            pos_ = 0;
+            ended_ = block_.empty();
+            continue;
+        }
+        any = true;
+        const std::size_t lf = block_.find('\n', pos_);
+        const std::size_t end = lf == std::string::npos ? block_.size() : lf;
+        if (line.size() < kept_)
+            line.append(block_, pos_, std::min(end - pos_, kept_ - line.size()));
+        length += end - pos_;
+        pos_ = lf == std::string::npos ? end : end + 1;
+        if (lf != std::string::npos) {
+            // The CR of a CR LF line end, where it was kept.
+            if (length == line.size() && !line.empty() && line.back() == '\r')
+                line.pop_back();
+            return true;
+        }
     }
-    return lines;
 }
 
 } // namespace venqor

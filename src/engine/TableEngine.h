@@ -17,7 +17,8 @@ namespace venqor {
 // The table engine: tables and parameterised queries in a database, behind one small
 // interface with implementations for SQLite (the default), PostgreSQL, dBASE and CSV files.
 //
-// Texts cross this interface in Windows-1251; the databases hold UTF-8. Every failure is a
+// Texts cross this interface in Windows-1251; the databases hold UTF-8, and so do the
+// messages of failures, like every message of the program. Every failure is a
 // TableError whose message names the table (or the location) and the cause.
 
 enum class FieldType { Text, Integer, Float, Date };

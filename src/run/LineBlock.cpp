@@ -1,5 +1,7 @@
 #include "run/LineBlock.h"
 
+#include "base/Errors.h"
+
 #include "scan/ScanCSV.h"
 #include "scan/TextFile.h"
 
@@ -18,6 +20,9 @@ void LineBlock::Read(InTextFile& file, std::size_t count, char recordType, const
             Line& line = lines_.emplace_back();
             try {
                 ReadLineBuf(file);
+            } catch (const Interrupted&) {
+                lines_.pop_back(); // a stop ends the block, it is no failure of a line
+                throw;
             } catch (...) {
                 line.failure = std::current_exception();
                 continue;

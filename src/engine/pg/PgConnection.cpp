@@ -247,7 +247,7 @@ std::string Connection::message(std::string_view what, std::string_view text) co
         message += what;
     }
     message += ": ";
-    message += Utf8ToCp1251(text);
+    message += text; // UTF-8, as every message
     return message;
 }
 

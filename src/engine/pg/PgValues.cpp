@@ -166,7 +166,7 @@ Date Record::date(int index)
         return *iso;
     if (const auto dmy = ParseDmy(text))
         return *dmy;
-    fail("field " + columns_[static_cast<std::size_t>(index)].name + ": not a date: " + Utf8ToCp1251(text));
+    fail("field " + columns_[static_cast<std::size_t>(index)].name + ": not a date: " + std::string(text));
 }
 
 std::int64_t Record::integer(int index)
@@ -177,7 +177,7 @@ std::int64_t Record::integer(int index)
     try {
         return IntegerFromText(raw);
     } catch (const ConvertError& error) {
-        fail("field " + columns_[static_cast<std::size_t>(index)].name + ": " + Utf8ToCp1251(error.what()));
+        fail("field " + columns_[static_cast<std::size_t>(index)].name + ": " + error.what());
     }
 }
 

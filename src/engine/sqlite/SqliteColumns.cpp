@@ -85,7 +85,7 @@ Date Columns::date(const Row& row, int index) const
         return ZeroDate;
     if (const auto date = ParseIso(text))
         return *date;
-    throw ConvertError(fieldName(index) + ": \"" + Utf8ToCp1251(text) + "\" is not a date");
+    throw ConvertError(fieldName(index) + ": \"" + std::string(text) + "\" is not a date");
 }
 
 std::int64_t Columns::integer(const Row& row, int index) const

@@ -222,7 +222,7 @@ Connection::~Connection()
 
 std::string Connection::lastError() const
 {
-    return Utf8ToCp1251(sqlite3_errmsg(db_.get()));
+    return sqlite3_errmsg(db_.get());
 }
 
 void Connection::fail(const std::string& what) const

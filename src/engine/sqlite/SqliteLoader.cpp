@@ -71,7 +71,7 @@ public:
             return false;
         if (rc == SQLITE_CONSTRAINT || rc == SQLITE_TOOBIG || rc == SQLITE_MISMATCH)
             fail("record refused");
-        throw IoError(owner_ + ": cannot write the record (" + Utf8ToCp1251(sqlite3_errmsg(db_)) + ")");
+        throw IoError(owner_ + ": cannot write the record (" + sqlite3_errmsg(db_) + ")");
     }
 
     void cancel() override { pending_ = false; }
@@ -111,7 +111,7 @@ protected:
     [[noreturn]] void fail(std::string_view what) const
     {
         throw TableError(owner_ + ": " + std::string(what) + " ("
-            + (db_ ? Utf8ToCp1251(sqlite3_errmsg(db_)) : std::string("out of memory")) + ")");
+            + (db_ ? std::string(sqlite3_errmsg(db_)) : std::string("out of memory")) + ")");
     }
 
     const std::string& owner() const { return owner_; }

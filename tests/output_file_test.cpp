@@ -25,17 +25,7 @@ namespace {
 namespace fs = std::filesystem;
 using test::TempDir;
 
-// Fields for both commands; Windows-1251 data without recoding.
-constexpr std::string_view Schema = "[TEST]\r\n"
-                                    "Field1 = TYPE,CHAR,1,00,00\r\n"
-                                    "Field2 = STRNUM,CHAR,14,00,01\r\n"
-                                    "Field3 = FAM,CHAR,10,00,15\r\n"
-                                    "Field4 = NAM,CHAR,10,00,25\r\n"
-                                    "Field5 = OTCH,CHAR,10,00,35\r\n"
-                                    "Field6 = BIRTH,DATE,10,00,45\r\n"
-                                    "Field7 = SEX,CHAR,1,00,55\r\n"
-                                    "Field8 = ADRREG,CHAR,20,00,56\r\n"
-                                    "Field9 = ADRFACT,CHAR,20,00,76\r\n";
+constexpr std::string_view Schema = test::EveryFieldSchema;
 
 std::string record(int i)
 {

@@ -11,6 +11,20 @@
 
 namespace venqor::test {
 
+// A schema of every field the name check, the number assignment and the address correction
+// need: TYPE, STRNUM, FAM, NAM, OTCH, BIRTH, SEX, ADRREG, ADRFACT (record length 96), for
+// Windows-1251 data without recoding.
+inline constexpr std::string_view EveryFieldSchema = "[TEST]\r\n"
+                                                     "Field1 = TYPE,CHAR,1,00,00\r\n"
+                                                     "Field2 = STRNUM,CHAR,14,00,01\r\n"
+                                                     "Field3 = FAM,CHAR,10,00,15\r\n"
+                                                     "Field4 = NAM,CHAR,10,00,25\r\n"
+                                                     "Field5 = OTCH,CHAR,10,00,35\r\n"
+                                                     "Field6 = BIRTH,DATE,10,00,45\r\n"
+                                                     "Field7 = SEX,CHAR,1,00,55\r\n"
+                                                     "Field8 = ADRREG,CHAR,20,00,56\r\n"
+                                                     "Field9 = ADRFACT,CHAR,20,00,76\r\n";
+
 // A command of the main window, as the tests run it.
 using CommandFunction = RunResult (*)(TMainState&, RunHost&);
 

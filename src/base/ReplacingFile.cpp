@@ -26,9 +26,6 @@ int openFile(const char* path, int flags)
     return ::open(path, flags, 0666);
 }
 
-// How often a wait for a pipe or a device looks at the stop request.
-constexpr int StopPollMilliseconds = 200;
-
 FileCalls systemCalls { ::mkstemp, openFile, ::write, ::fsync, ::close, ::fchmod, ::rename, ::unlink };
 
 // The temporary files not yet put in place, for a signal handler to remove: fixed slots,
@@ -140,7 +137,7 @@ ReplacingFile::ReplacingFile(const fs::path& target)
                 fail("cannot open", target_, cause());
             ThrowIfStopRequested();
             if (error == ENXIO)
-                ::poll(nullptr, 0, StopPollMilliseconds);
+                ::poll(nullptr, 0, StopLookEveryMs);
         }
         return;
     }
@@ -184,7 +181,7 @@ void ReplacingFile::write(const char* data, std::size_t size)
             ThrowIfStopRequested();
             if (error == EAGAIN) {
                 pollfd ready { fd_, POLLOUT, 0 };
-                ::poll(&ready, 1, StopPollMilliseconds);
+                ::poll(&ready, 1, StopLookEveryMs);
             }
             continue;
         }

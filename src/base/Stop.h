@@ -9,6 +9,9 @@ namespace venqor {
 // (EINTR) ends with Interrupted when a stop is requested and is taken up again otherwise,
 // and a wait that may last longer looks at the request at least every few tenths of a second.
 //
+// How often, in milliseconds, a wait that may last looks at the stop request.
+inline constexpr int StopLookEveryMs = 200;
+
 // Notes the stop request with its signal; safe inside a signal handler.
 void RequestStop(int signal) noexcept;
 // The signal of the stop requested, or 0.

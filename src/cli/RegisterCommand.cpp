@@ -3,6 +3,7 @@
 #include "base/Passwords.h"
 #include "cli/ProgressBar.h"
 #include "cli/StopSignals.h"
+#include "engine/TableEngine.h"
 #include "register/DemoRegister.h"
 #include "register/RegisterImport.h"
 
@@ -55,9 +56,8 @@ void noMoreArguments(Args& args)
 // elsewhere; any password shown as ***.
 std::string targetName(const std::string& location)
 {
-    for (const std::string_view scheme : { "sqlite:", "postgresql://", "postgres://" })
-        if (location.starts_with(scheme))
-            return "NUMS of " + ShownLocation(location);
+    if (KindOfLocation(location) != LocationKind::Directory)
+        return "NUMS of " + ShownLocation(location);
     return ShownLocation((std::filesystem::path(location) / "NUMS.DB").string());
 }
 

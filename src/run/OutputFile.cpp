@@ -115,9 +115,9 @@ std::optional<std::string> OutputProblem(
         return std::nullopt; // a device or a pipe, written directly
     if (isSchemaFile(output, state))
         return named(SameAsSchema, output);
-    if (const auto problem = ownFileName(fs::exists(status) ? fs::canonical(output, ec) : output))
-        return problem;
     const fs::path target = fs::exists(status) ? fs::canonical(output, ec) : output;
+    if (const auto problem = ownFileName(target))
+        return problem;
     const fs::path directory = target.has_parent_path() ? target.parent_path() : fs::path(".");
     if (!fs::is_directory(directory, ec))
         return named(NoDirectory, directory);

@@ -18,8 +18,6 @@ namespace venqor {
 
 namespace {
 
-constexpr int StopLookEveryMs = 200;
-
 std::string systemError(const std::string& what, const std::string& name)
 {
     return what + " \"" + name + "\": " + std::strerror(errno);

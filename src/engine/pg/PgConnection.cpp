@@ -21,9 +21,8 @@ namespace {
 constexpr const char* beginReadSql
     = "BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY; SET LOCAL statement_timeout = '60s'";
 constexpr auto AnswerLimit = std::chrono::seconds(90);
-// How often a wait for the server looks at a stop request (base/Stop.h), and how long the
-// cancel request of a statement under way has to go out before the connection ends.
-constexpr int StopLookEveryMs = 200;
+// How long the cancel request of a statement under way has to go out before the connection
+// ends.
 constexpr auto CancelWait = std::chrono::milliseconds(500);
 
 // The server's own words for a failed result: its primary message and its detail.
